@@ -30,6 +30,13 @@ public:
     virtual bool Pump() = 0;
 };
 
+// The busy state: enables or disables the two command buttons and the page control, in that order.
+class BusySink {
+public:
+    virtual ~BusySink() = default;
+    virtual void SetControlsEnabled(bool enabled) = 0;
+};
+
 enum class BoxIcon { Information, Warning, Error, Question };
 
 class MessageBoxes {
