@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Ormandel and starts the demo: the whole program on simulated
+# drives (demo/drives.json), so nothing on this machine is touched. Run as root the first time
+# (to install packages); later runs need no root.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+build=${ORMANDEL_BUILD_DIR:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMANDEL_TESTS=OFF
+cmake --build "$build" -j"$(nproc)" --target ormandel-demo ormandel
+
+if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
+  # No screen here: run the demo on a virtual one and show a picture of it instead.
+  echo "demo.sh: no display; starting the demo under Xvfb and saving screenshots to docs/"
+  exec scripts/screenshots.sh "$build"
+fi
+exec "$build/src/ui/ormandel-demo" "$@"

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, what building and running Ormandel needs. Idempotent: asks
+# dpkg which packages are missing and runs apt-get only for those. Run as root.
+#   scripts/install-deps.sh            build + demo packages
+#   scripts/install-deps.sh --tests    also what the test suite needs
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  nlohmann-json3-dev libudev1
+  qt6-base-dev qt6-qpa-plugins libgl-dev
+  fonts-liberation2 fonts-wine fonts-dejavu-core
+  xvfb xauth imagemagick
+)
+if [[ "${1:-}" == "--tests" ]]; then
+  packages+=(googletest libgtest-dev libgmock-dev util-linux e2fsprogs dosfstools)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "install-deps: installing ${missing[*]}"
+  if [[ $(id -u) -ne 0 ]]; then
+    echo "install-deps: these packages are missing and installing them needs root" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
