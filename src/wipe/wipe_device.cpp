@@ -1,0 +1,116 @@
+#include "wipe/wipe_device.h"
+
+#include <string>
+
+#include "shell/date_time.h"
+#include "wipe/wipe_arithmetic.h"
+#include "wipe/zero_buffer.h"
+
+namespace orm {
+
+namespace {
+
+class Wipe {
+  public:
+    explicit Wipe(WipeContext& ctx) : m_ctx(ctx), m_handle(ctx.state.DeviceHandle) {}
+
+    WipeOutcome Run() {
+        ZeroBuffer zeroes(static_cast<std::size_t>(WipeChunkSize));
+        m_outcome.total = WipeTotal(m_ctx.state.Chosen());
+
+        std::int64_t offset = 0;
+        if (!PumpKeepsHandle()) return Stopped(offset);
+
+        int seekAttempts = 0;
+        while (offset < m_outcome.total) {
+            m_ctx.progress.SetPosition(ProgressPercent(offset, m_outcome.total));
+            if (!PumpKeepsHandle()) return Stopped(offset);
+
+            const std::int64_t length = ChunkLength(offset, m_outcome.total);
+            std::int64_t position = -1;
+            if (!m_ctx.ks.Seek(m_handle, offset, &position) || position != offset) {
+                Log(kSeekErrorPrefix + std::to_string(offset));
+                if (++seekAttempts < kSeekAttempts) continue;
+                CountFailed(length);
+                seekAttempts = 0;
+                offset += length;
+                continue;
+            }
+            seekAttempts = 0;
+
+            // length is at most WipeChunkSize, so it fits the write's 32-bit count.
+            const auto size = static_cast<std::uint32_t>(length);
+            std::uint32_t written = 0;
+            if (!m_ctx.ks.Write(m_handle, zeroes.Data(), size, &written) || written != size) {
+                Log(kWriteErrorPrefix + std::to_string(offset));
+                CountFailed(length);
+            }
+            offset += length;
+        }
+
+        // Without the flush "done" would only mean the zeroes reached the drive's cache.
+        if (!m_ctx.ks.Flush(m_handle)) {
+            m_outcome.flushFailed = true;
+            Log("Flush error: the drive did not confirm that the zeroes are on the medium, error code " +
+                std::to_string(m_ctx.ks.LastError()));
+        }
+
+        m_ctx.progress.SetPosition(100);
+        const std::string closing = WipeClosingText(m_outcome);
+        Log(closing);
+        if (m_outcome.Clean()) {
+            m_ctx.boxes.Show(closing, kWipeDoneCaption, BoxIcon::Information);
+        } else {
+            m_ctx.boxes.Show(closing, kWipeErrorsCaption, BoxIcon::Warning);
+        }
+        return m_outcome;
+    }
+
+  private:
+    // The close handler may have run inside the pump; it closes DeviceHandle (and may reset it).
+    bool PumpKeepsHandle() { return m_ctx.pump.Pump() && m_ctx.state.DeviceHandle == m_handle; }
+
+    WipeOutcome Stopped(std::int64_t offset) {
+        m_outcome.handleClosed = true;
+        m_outcome.stoppedAt = offset;
+        Log(WipeClosingText(m_outcome));
+        return m_outcome;
+    }
+
+    void CountFailed(std::int64_t length) {
+        ++m_outcome.failedChunks;
+        m_outcome.failedBytes += length;
+    }
+
+    void Log(const std::string& message) { LogWipe(m_ctx.wipeLog, m_ctx.regional, message); }
+
+    WipeContext& m_ctx;
+    const Handle m_handle;
+    WipeOutcome m_outcome;
+};
+
+}  // namespace
+
+std::string WipeClosingText(const WipeOutcome& outcome) {
+    if (outcome.Clean()) return kWipeDoneText;
+    if (outcome.handleClosed) {
+        return "Wipe stopped at offset " + std::to_string(outcome.stoppedAt) +
+               ": the main window was closed. The drive is not fully erased.";
+    }
+    std::string text = "Wipe finished with errors: ";
+    if (outcome.failedChunks > 0) {
+        text += std::to_string(outcome.failedChunks) +
+                (outcome.failedChunks == 1 ? " chunk (" : " chunks (") + std::to_string(outcome.failedBytes) +
+                " bytes) could not be written";
+        if (outcome.flushFailed) text += " and ";
+    }
+    if (outcome.flushFailed) text += "the drive's write cache could not be flushed";
+    text += ". The drive is not fully erased.";
+    return text;
+}
+
+WipeOutcome WipeDevice(WipeContext& ctx) {
+    return Wipe(ctx).Run();
+}
+
+}  // namespace orm

@@ -1,0 +1,53 @@
+// The zero-fill engine: writes zeroes over [0, SectorCount x BytesPerSector) of the chosen
+// drive through DeviceHandle, in WipeChunkSize writes, with the progress bar, the message pump
+// and the error lines of the wipe log, then flushes the drive and closes with a line and a box.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "wipe/wipe_context.h"
+
+namespace orm {
+
+inline constexpr const char* kSeekErrorPrefix = "Seek error occured at offset ";
+inline constexpr const char* kWriteErrorPrefix = "Write Error occured at offset ";
+inline constexpr const char* kWipeDoneText =
+    "Wipe is done. You will have to create partitions and format this drive.   ";
+inline constexpr const char* kWipeDoneCaption = "Format";
+inline constexpr const char* kWipeErrorsCaption = "Wipe finished with errors";
+
+// Positioning attempts at one offset before its chunk is given up as failed.
+inline constexpr int kSeekAttempts = 3;
+
+struct WipeOutcome {
+    std::int64_t total = 0;         // bytes the wipe set out to write
+    std::int64_t failedChunks = 0;  // chunks not positioned (after every attempt) or not written whole
+    std::int64_t failedBytes = 0;   // the lengths of those chunks added up
+    bool flushFailed = false;       // the drive did not confirm that the data is on the medium
+    bool handleClosed = false;      // the main window closed DeviceHandle during a pump
+    std::int64_t stoppedAt = 0;     // with handleClosed: the offset of the first chunk not written
+
+    bool Clean() const { return failedChunks == 0 && !flushFailed && !handleClosed; }
+};
+
+// The wipe log's last line: the program's "done" sentence for a clean wipe, otherwise a plain
+// account of what could not be written, or of where a wipe stopped by the window's close ended.
+std::string WipeClosingText(const WipeOutcome& outcome);
+
+// Runs one wipe of the chosen drive. The busy state is the caller's.
+//
+// Every write is preceded by an absolute positioning at its offset, so a failed or short write
+// never shifts the chunks after it. A failed positioning (or one that lands elsewhere) logs a
+// seek error line and is tried again at the same offset in the next round of the loop, with
+// its own progress update and pump; after kSeekAttempts failed attempts in all at that offset
+// the chunk counts as failed, exactly like a failed write, and the wipe goes on with the next
+// one. After the last chunk the drive is flushed; a failed flush is a failure of the wipe.
+//
+// The pump may run the main window's close handler, which closes DeviceHandle: when the pump
+// says so (or DeviceHandle no longer holds the handle the wipe started with) the wipe stops at
+// once, without another call on the handle, logs where it stopped and shows no box, since the
+// program ends as soon as the click handler returns.
+WipeOutcome WipeDevice(WipeContext& ctx);
+
+}  // namespace orm
