@@ -1,0 +1,236 @@
+// Simulated drives: answers to the control codes, in the Windows layouts.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/sim/sim_state.h"
+#include "platform/win_layouts.h"
+
+namespace orm::sim {
+
+namespace {
+
+using namespace orm::win;
+
+constexpr std::uint32_t kFixedMedia = 12;
+constexpr std::uint32_t kRemovableMedia = 11;
+// IOCTL_SCSI_GET_INQUIRY_DATA answers with a bus-information block; the program reads only
+// byte 13. 64 bytes is long enough for that and shorter than any buffer the program passes.
+constexpr std::uint32_t kInquiryAnswerLength = 64;
+constexpr std::size_t kIdentifyWord85 = 85 * 2;
+
+// The standard device descriptor with its texts behind the 40-byte header, each ended by a zero
+// byte; an empty text gets offset 0 as Windows gives it.
+std::vector<std::uint8_t> DeviceDescriptor(const DriveSpec& spec) {
+    std::vector<std::uint8_t> bytes(sizeof(STORAGE_DEVICE_DESCRIPTOR), 0);
+    std::uint32_t offsets[4] = {};
+    const std::string* texts[4] = {&spec.vendor, &spec.product, &spec.revision, &spec.serial};
+    for (int i = 0; i < 4; ++i) {
+        if (texts[i]->empty()) continue;
+        offsets[i] = static_cast<std::uint32_t>(bytes.size());
+        bytes.insert(bytes.end(), texts[i]->begin(), texts[i]->end());
+        bytes.push_back(0);
+    }
+    PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, Version)], sizeof(STORAGE_DEVICE_DESCRIPTOR));
+    PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, Size)], static_cast<std::uint32_t>(bytes.size()));
+    bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, RemovableMedia)] = spec.removable ? 1 : 0;
+    PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, VendorIdOffset)], offsets[0]);
+    PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, ProductIdOffset)], offsets[1]);
+    PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, ProductRevisionOffset)], offsets[2]);
+    PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, SerialNumberOffset)], offsets[3]);
+    PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType)], spec.busType);
+    return bytes;
+}
+
+std::vector<std::uint8_t> AdapterDescriptor(const DriveSpec& spec) {
+    std::vector<std::uint8_t> bytes(sizeof(STORAGE_ADAPTER_DESCRIPTOR), 0);
+    PutLe32(&bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, Version)], sizeof(STORAGE_ADAPTER_DESCRIPTOR));
+    PutLe32(&bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, Size)], sizeof(STORAGE_ADAPTER_DESCRIPTOR));
+    PutLe32(&bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, MaximumTransferLength)], spec.maxTransferLength);
+    PutLe32(&bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, MaximumPhysicalPages)],
+            spec.maxTransferLength / 4096 + 1);
+    PutLe32(&bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, AlignmentMask)], 1);
+    bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, BusType)] = spec.busType;
+    return bytes;
+}
+
+// Writes the SENDCMDOUTPARAMS header at `p` for an answer of `dataSize` bytes.
+void PutOutHeader(std::uint8_t* p, std::uint32_t dataSize, const DriveFaults& f) {
+    PutLe32(p, dataSize);
+    p[offsetof(SENDCMDOUTPARAMS, DriverStatus)] = f.driverError.value_or(0);
+}
+
+}  // namespace
+
+bool SimPlatform::Impl::Control(OpenHandle& oh, JournalEntry& e, std::uint32_t code, const std::uint8_t* in,
+                                std::uint32_t inSize, std::uint8_t* out, std::uint32_t outSize,
+                                std::uint32_t* bytesReturned) {
+    SimDrive& drive = *oh.drive;
+    DriveSpec& spec = drive.spec;
+    const DriveFaults& f = spec.faults;
+
+    // What the journal and the fault keys need from the input, read only within inSize.
+    std::optional<std::uint32_t> propertyId;
+    if (code == IOCTL_STORAGE_QUERY_PROPERTY && inSize >= 4) propertyId = GetLe32(in);
+    std::size_t cmdAt = 0;
+    bool hasCmd = false;
+    if ((code == SMART_SEND_DRIVE_COMMAND || code == SMART_RCV_DRIVE_DATA) && inSize >= kSendCmdInLength) {
+        cmdAt = 0;
+        hasCmd = true;
+    } else if (code == IOCTL_SCSI_MINIPORT && inSize >= sizeof(SRB_IO_CONTROL) + kSendCmdInLength) {
+        cmdAt = sizeof(SRB_IO_CONTROL);
+        hasCmd = true;
+    }
+    if (propertyId) e.propertyId = *propertyId;
+    if (hasCmd) {
+        const std::uint8_t* regs = in + cmdAt + offsetof(SENDCMDINPARAMS, irDriveRegs);
+        e.ataFeatures = regs[offsetof(IDEREGS, bFeaturesReg)];
+        e.ataDriveHead = regs[offsetof(IDEREGS, bDriveHeadReg)];
+        e.ataCommand = regs[offsetof(IDEREGS, bCommandReg)];
+        e.ataDriveNumber = in[cmdAt + offsetof(SENDCMDINPARAMS, bDriveNumber)];
+    }
+
+    auto fail = [&](std::uint32_t error) {
+        e.error = error;
+        *bytesReturned = 0;
+        return false;
+    };
+
+    if (drive.gone || f.vanishAfterOpen) return fail(ERROR_DEVICE_NOT_CONNECTED);
+    for (const ControlKey& key : {ControlKey{code, propertyId}, ControlKey{code, std::nullopt}}) {
+        if (auto it = f.controlFails.find(key); it != f.controlFails.end()) return fail(it->second);
+    }
+
+    // Copies an answer into the caller's buffer, cut to its length.
+    auto answer = [&](const std::vector<std::uint8_t>& bytes) {
+        const std::uint32_t n = std::min(static_cast<std::uint32_t>(bytes.size()), outSize);
+        if (n > 0) std::memcpy(out, bytes.data(), n);
+        *bytesReturned = n;
+        return true;
+    };
+
+    bool ok = false;
+    switch (code) {
+        case IOCTL_DISK_GET_DRIVE_GEOMETRY: {
+            if (outSize < sizeof(DISK_GEOMETRY)) return fail(ERROR_INSUFFICIENT_BUFFER);
+            std::vector<std::uint8_t> g(sizeof(DISK_GEOMETRY), 0);
+            const std::int64_t perCylinder = 255LL * 63 * std::max<std::int64_t>(spec.reportedSectorSize, 1);
+            PutLe64(&g[offsetof(DISK_GEOMETRY, Cylinders)],
+                    static_cast<std::uint64_t>(spec.length / perCylinder));
+            PutLe32(&g[offsetof(DISK_GEOMETRY, MediaType)], spec.removable ? kRemovableMedia : kFixedMedia);
+            PutLe32(&g[offsetof(DISK_GEOMETRY, TracksPerCylinder)], 255);
+            PutLe32(&g[offsetof(DISK_GEOMETRY, SectorsPerTrack)], 63);
+            PutLe32(&g[offsetof(DISK_GEOMETRY, BytesPerSector)], spec.reportedSectorSize);
+            ok = answer(g);
+            break;
+        }
+        case IOCTL_DISK_GET_LENGTH_INFO: {
+            if (outSize < sizeof(GET_LENGTH_INFORMATION)) return fail(ERROR_INSUFFICIENT_BUFFER);
+            std::vector<std::uint8_t> l(8, 0);
+            PutLe64(l.data(), static_cast<std::uint64_t>(spec.length));
+            ok = answer(l);
+            break;
+        }
+        case IOCTL_STORAGE_QUERY_PROPERTY: {
+            if (inSize < 8) return fail(ERROR_INVALID_PARAMETER);
+            const std::uint32_t queryType = GetLe32(in + 4);
+            if (queryType != PropertyStandardQuery) {
+                *bytesReturned = 0;
+                ok = true;  // an "exists" query: the property is there
+                break;
+            }
+            if (outSize < 8) return fail(ERROR_INSUFFICIENT_BUFFER);
+            if (*propertyId == StorageAdapterProperty) {
+                ok = answer(AdapterDescriptor(spec));
+            } else if (*propertyId == StorageDeviceProperty) {
+                ok = answer(spec.rawDeviceDescriptor ? *spec.rawDeviceDescriptor : DeviceDescriptor(spec));
+            } else {
+                return fail(ERROR_NOT_SUPPORTED);
+            }
+            break;
+        }
+        case IOCTL_SCSI_GET_INQUIRY_DATA: {
+            if (outSize < 14) return fail(ERROR_INSUFFICIENT_BUFFER);
+            std::vector<std::uint8_t> q(kInquiryAnswerLength, 0);
+            q[0] = 1;  // one bus
+            q[13] = spec.inquiryByte13;
+            ok = answer(q);
+            break;
+        }
+        case SMART_SEND_DRIVE_COMMAND: {
+            if (!hasCmd) return fail(ERROR_INVALID_PARAMETER);
+            if (!spec.identify) return fail(ERROR_INVALID_FUNCTION);
+            if (outSize < kSendCmdOutHeader) return fail(ERROR_INSUFFICIENT_BUFFER);
+            if (e.ataCommand != ATA_SMART) return fail(ERROR_INVALID_PARAMETER);
+            if (e.ataFeatures == SMART_ENABLE_OPERATIONS) {
+                if (f.refuseSmartEnable) return fail(ERROR_INVALID_FUNCTION);
+                spec.smartEnabled = true;
+            } else if (e.ataFeatures == SMART_DISABLE_OPERATIONS) {
+                spec.smartEnabled = false;
+            } else {
+                return fail(ERROR_INVALID_PARAMETER);
+            }
+            std::memset(out, 0, kSendCmdOutHeader);
+            PutOutHeader(out, 0, f);
+            *bytesReturned = kSendCmdOutHeader;
+            ok = true;
+            break;
+        }
+        case SMART_RCV_DRIVE_DATA: {
+            if (!hasCmd) return fail(ERROR_INVALID_PARAMETER);
+            if (!spec.identify) return fail(ERROR_INVALID_FUNCTION);
+            if (e.ataCommand != ATA_SMART || e.ataFeatures != SMART_READ_DATA)
+                return fail(ERROR_INVALID_PARAMETER);
+            if (!spec.smart || !spec.smartEnabled) return fail(ERROR_INVALID_FUNCTION);
+            std::vector<std::uint8_t> a;
+            if (f.smartReadNoHeader) {
+                a.assign(spec.smart->begin(), spec.smart->end());
+            } else {
+                a.assign(kSendCmdOutHeader, 0);
+                PutOutHeader(a.data(), kAtaBlock, f);
+                a.insert(a.end(), spec.smart->begin(), spec.smart->end());
+            }
+            if (outSize < a.size()) return fail(ERROR_INSUFFICIENT_BUFFER);
+            ok = answer(a);
+            break;
+        }
+        case IOCTL_SCSI_MINIPORT: {
+            if (inSize < sizeof(SRB_IO_CONTROL)) return fail(ERROR_INVALID_PARAMETER);
+            const std::uint32_t miniportCode = GetLe32(in + offsetof(SRB_IO_CONTROL, ControlCode));
+            if (miniportCode != IOCTL_SCSI_MINIPORT_IDENTIFY || !hasCmd) return fail(ERROR_INVALID_FUNCTION);
+            if (!spec.identify) return fail(ERROR_INVALID_FUNCTION);
+            if (e.ataCommand != ATA_IDENTIFY_DEVICE) return fail(ERROR_INVALID_PARAMETER);
+            if (outSize < kMiniportMinReturned) return fail(ERROR_INSUFFICIENT_BUFFER);
+            // The answer keeps the request's SRB header (the buffer is both input and output).
+            std::vector<std::uint8_t> a(in, in + sizeof(SRB_IO_CONTROL));
+            a.resize(kMiniportDataOffset, 0);
+            PutOutHeader(a.data() + sizeof(SRB_IO_CONTROL), kAtaBlock, f);
+            a.insert(a.end(), spec.identify->begin(), spec.identify->end());
+            // Word 85 bit 0: SMART feature set enabled, as the drive stands now.
+            std::uint16_t w85 = GetLe16(&a[kMiniportDataOffset + kIdentifyWord85]);
+            w85 = static_cast<std::uint16_t>(spec.smartEnabled ? (w85 | 1u) : (w85 & ~1u));
+            PutLe16(&a[kMiniportDataOffset + kIdentifyWord85], w85);
+            a.resize(std::min<std::uint32_t>(outSize, kMiniportBufferLength), 0);
+            ok = answer(a);
+            break;
+        }
+        default:
+            return fail(ERROR_INVALID_FUNCTION);
+    }
+    if (!ok) return false;
+
+    // A forced count of bytes returned (short or odd answers of some drivers).
+    std::optional<std::uint32_t> forced;
+    for (const ControlKey& key : {ControlKey{code, propertyId}, ControlKey{code, std::nullopt}}) {
+        if (auto it = f.controlReturns.find(key); it != f.controlReturns.end()) {
+            forced = it->second;
+            break;
+        }
+    }
+    if (code == SMART_RCV_DRIVE_DATA && f.smartReadReturns) forced = f.smartReadReturns;
+    if (code == IOCTL_SCSI_MINIPORT && f.identifyReturns) forced = f.identifyReturns;
+    if (forced) *bytesReturned = *forced;
+    e.error = 0;
+    return true;
+}
+
+}  // namespace orm::sim
