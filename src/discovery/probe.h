@@ -1,0 +1,58 @@
+// The start-up probe of the physical drives and the identification of one drive through the
+// storage control calls.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "discovery/device_table.h"
+#include "discovery/device_text.h"
+#include "platform/kernel_services.h"
+#include "shell/sinks.h"
+
+namespace orm {
+
+// The identified data of one drive: every field of TDeviceTable but DevicePath, same widths.
+struct DeviceInfo {
+    char Model[40] = {};
+    char Firmware[8] = {};
+    char SerialNumber[20] = {};
+    std::int64_t SectorCount = 0;
+    std::int64_t BytesPerSector = 0;
+    std::int64_t BusType = 0;
+    std::int64_t MaxTransferSectors = 0;
+    std::uint8_t RemovableMedia = 0;
+    std::uint8_t DriveNumber = 0;
+};
+
+// Results of IdentifyDrive.
+inline constexpr int kIdentifyAccepted = 0;
+inline constexpr int kIdentifySkipped = -1;
+inline constexpr int kIdentifyFatal = -2;  // the fatal sink was told; the caller stops at once
+
+// The caption and the head of the text of the probe's fatal error box.
+inline constexpr const char* kAccessErrorText = "Error accessing device: ";
+inline constexpr const char* kAccessErrorCaption = "Error";
+
+// Tries drive numbers 0 to 255 in ascending order, opened for reading, and records each drive
+// that IdentifyDrive accepts in `state` (DevicePath and the identified fields), until 16 are
+// recorded. Expects state.DrivesFound to be 0. Every handle is closed in the pass that opened
+// it. Returns false when a fatal condition was reported to `fatal`: then nothing more is
+// probed (the handle of that pass is closed first).
+bool ProbeDrives(KernelServices& ks, RunState& state, FatalSink& fatal);
+
+// Identifies the drive open on `h` into *info. Returns kIdentifyAccepted with *info complete,
+// kIdentifySkipped when the geometry query fails (the drive is not recorded), or
+// kIdentifyFatal after reporting "Error accessing device: " and the system's text for the error
+// of a failing length or property query. A call that fails with last error 0 counts as done.
+int IdentifyDrive(KernelServices& ks, Handle h, DeviceInfo* info, FatalSink& fatal);
+
+// The drive's number on its ATA channel (0 or 1) from bit 0 of byte 13 of the inquiry data;
+// 0 when the call fails.
+std::uint8_t QueryDriveNumber(KernelServices& ks, Handle h);
+
+// Fits the serial number text into the 20-character field: a longer text keeps its first 20
+// characters; the characters behind a shorter one stay zero.
+void StoreSerialNumber(const std::string& serial, char (&field)[20]);
+
+}  // namespace orm

@@ -1,0 +1,38 @@
+// Shared pieces of the probe tests: a fatal-error recorder and journal helpers.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "discovery/probe.h"
+#include "platform/sim/sim_platform.h"
+#include "shell/sinks.h"
+
+namespace orm::testing {
+
+class RecordingFatal : public FatalSink {
+  public:
+    void Fatal(const std::string& text, const std::string& caption) override {
+        calls.emplace_back(text, caption);
+    }
+    std::vector<std::pair<std::string, std::string>> calls;
+};
+
+// Drive numbers of the successful opens, in order.
+inline std::vector<int> OpenedDrives(const sim::SimPlatform& sim) {
+    std::vector<int> numbers;
+    for (const auto& e : sim.Calls(sim::Call::Open)) {
+        if (e.ok) numbers.push_back(e.drive);
+    }
+    return numbers;
+}
+
+// Drive numbers of every open tried, in order.
+inline std::vector<int> TriedDrives(const sim::SimPlatform& sim) {
+    std::vector<int> numbers;
+    for (const auto& e : sim.Calls(sim::Call::Open)) numbers.push_back(e.drive);
+    return numbers;
+}
+
+}  // namespace orm::testing
