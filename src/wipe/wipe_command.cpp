@@ -1,0 +1,30 @@
+#include "wipe/wipe_command.h"
+
+#include <string>
+
+#include "discovery/size_text.h"
+#include "shell/date_time.h"
+#include "shell/product.h"
+
+namespace orm {
+
+bool RunWipeCommand(WipeContext& ctx, WipeOutcome* outcome) {
+    if (!ctx.boxes.Confirm(kWipeConfirmText, kWipeConfirmCaption)) return false;
+
+    ctx.busy.SetControlsEnabled(false);
+
+    const TDeviceTable& chosen = ctx.state.Chosen();
+    LogWipe(ctx.wipeLog, ctx.regional, " ");
+    LogWipe(ctx.wipeLog, ctx.regional, std::string(49, '='));
+    LogWipe(ctx.wipeLog, ctx.regional, std::string(kProductTitle) + "; " + kMakerWebAddress);
+    LogWipe(ctx.wipeLog, ctx.regional, "Wipe: " + DiskName(ctx.state, ctx.regional.DecimalSeparator()));
+    LogWipe(ctx.wipeLog, ctx.regional, "Device size: " + GroupDigits(chosen.SectorCount) + " sectors");
+
+    const WipeOutcome result = WipeDevice(ctx);
+    if (outcome != nullptr) *outcome = result;
+
+    ctx.busy.SetControlsEnabled(true);
+    return true;
+}
+
+}  // namespace orm

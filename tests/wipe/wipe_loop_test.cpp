@@ -1,0 +1,218 @@
+// The whole wipe command, end to end on loop devices through the Linux layer: the loop window
+// over a file of random bytes is all zero afterwards, and the bytes of the file outside the
+// window are untouched. Needs root and losetup; skips otherwise.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/linux/linux_kernel_services.h"
+#include "platform/win_layouts.h"
+#include "wipe/wipe_command.h"
+#include "wipe_test_support.h"
+
+namespace orm::test {
+namespace {
+
+// Runs a command line; its standard output, or nothing with *ok false when it fails.
+std::string Shell(const std::string& command, bool* ok) {
+    std::string output;
+    FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) {
+        *ok = false;
+        return output;
+    }
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+    const int status = ::pclose(pipe);
+    *ok = status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
+    return output;
+}
+
+// A temporary directory, removed with its files when the test ends.
+class TempDir {
+  public:
+    TempDir() {
+        char pattern[] = "/tmp/orm-wipe-loop-XXXXXX";
+        if (::mkdtemp(pattern) != nullptr) m_path = pattern;
+    }
+    ~TempDir() {
+        if (!m_path.empty()) {
+            bool ok = false;
+            Shell("rm -rf '" + m_path + "'", &ok);
+        }
+    }
+    const std::string& Path() const { return m_path; }
+
+  private:
+    std::string m_path;
+};
+
+// A loop device over a window of a file; detached when the guard goes, whatever happened.
+class LoopDevice {
+  public:
+    LoopDevice(const std::string& file, std::int64_t offset, std::int64_t size, std::uint32_t sectorSize) {
+        bool ok = false;
+        const std::string device = Shell("losetup --find --show --offset " + std::to_string(offset) +
+                                             " --sizelimit " + std::to_string(size) + " --sector-size " +
+                                             std::to_string(sectorSize) + " '" + file + "'",
+                                         &ok);
+        if (ok && device.rfind("/dev/loop", 0) == 0) m_device = device;
+    }
+    ~LoopDevice() {
+        if (!m_device.empty()) {
+            bool ok = false;
+            Shell("losetup -d " + m_device, &ok);
+        }
+    }
+    const std::string& Device() const { return m_device; }
+
+  private:
+    std::string m_device;
+};
+
+std::vector<std::uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Closes a handle on every way out of a test, before its loop device is detached.
+class HandleGuard {
+  public:
+    HandleGuard(KernelServices& ks, Handle& handle) : m_ks(ks), m_handle(handle) {}
+    ~HandleGuard() {
+        if (m_handle != kNoHandle && m_handle != kInvalidHandle) m_ks.Close(m_handle);
+        m_handle = kNoHandle;
+    }
+
+  private:
+    KernelServices& m_ks;
+    Handle& m_handle;
+};
+
+// Headless window: Yes to the confirmation, boxes recorded, a pump that keeps the handle.
+struct Headless {
+    std::vector<std::string> events;
+    WindowRecorder window{events};
+    FixedRegional regional;
+};
+
+struct LoopCase {
+    const char* name;
+    std::uint32_t sectorSize;
+    std::int64_t windowOffset;  // where the loop device starts in the backing file
+    std::int64_t windowSize;    // the loop device's size: not a multiple of 512 KiB
+    std::int64_t tail;          // bytes of the file behind the window
+};
+
+class WipeOnLoopDevice : public ::testing::TestWithParam<LoopCase> {};
+
+TEST_P(WipeOnLoopDevice, ZeroesTheWholeDeviceAndNothingOutsideIt) {
+    const LoopCase& c = GetParam();
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to create loop devices";
+    bool ok = false;
+    Shell("losetup --version", &ok);
+    if (!ok) GTEST_SKIP() << "losetup is not installed";
+    if (::access("/dev/loop-control", R_OK | W_OK) != 0)
+        GTEST_SKIP() << "no /dev/loop-control on this machine";
+
+    TempDir dir;
+    ASSERT_FALSE(dir.Path().empty());
+    const std::string file = dir.Path() + "/backing.img";
+    const std::int64_t fileSize = c.windowOffset + c.windowSize + c.tail;
+    std::vector<std::uint8_t> original(static_cast<std::size_t>(fileSize));
+    std::mt19937_64 random(0x0A11DA7Au + c.sectorSize);
+    for (auto& byte : original) byte = static_cast<std::uint8_t>(random() | 1);  // never zero
+    {
+        std::ofstream out(file, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(original.data()),
+                  static_cast<std::streamsize>(original.size()));
+        ASSERT_TRUE(out.good());
+    }
+
+    WipeOutcome outcome;
+    Headless ui;
+    {
+        LoopDevice loop(file, c.windowOffset, c.windowSize, c.sectorSize);
+        if (loop.Device().empty()) GTEST_SKIP() << "losetup could not set up a loop device here";
+
+        lnx::LinuxKernelServices ks;
+        RunState state;
+        TDeviceTable& record = state.Record(1);
+        record.DevicePath = loop.Device();
+        std::memcpy(record.Model, "Loop test device        ", 24);
+        std::memcpy(record.Firmware, "1.0     ", 8);
+        state.DrivesFound = 1;
+        state.ChosenIndex = 1;
+        state.DeviceChosen = true;
+        state.DeviceHandle = ks.Open(record.DevicePath, win::GENERIC_READ | win::GENERIC_WRITE,
+                                     win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, win::OPEN_EXISTING, 0);
+        HandleGuard guard(ks, state.DeviceHandle);
+        ASSERT_NE(state.DeviceHandle, kInvalidHandle) << ks.LastError();
+        ASSERT_EQ(ks.LastError(), 0u);
+
+        // Sector size and length as the probe reads them, through the same control calls.
+        std::uint8_t geometry[512] = {};
+        std::uint8_t length[512] = {};
+        std::uint32_t returned = 0;
+        ASSERT_TRUE(ks.Control(state.DeviceHandle, win::IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, geometry,
+                               sizeof geometry, &returned));
+        ASSERT_TRUE(ks.Control(state.DeviceHandle, win::IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, length,
+                               sizeof length, &returned));
+        record.BytesPerSector = win::GetLe32(geometry + 20);
+        const auto bytes = static_cast<std::int64_t>(win::GetLe64(length));
+        ASSERT_EQ(record.BytesPerSector, c.sectorSize);
+        ASSERT_EQ(bytes, c.windowSize);
+        record.SectorCount = bytes / record.BytesPerSector;
+        EXPECT_TRUE(ks.IsDirect(state.DeviceHandle)) << "the wipe's writes should bypass the page cache";
+
+        WipeContext ctx{ks, state, ui.regional, ui.window, ui.window, ui.window, ui.window, ui.window};
+        ASSERT_TRUE(RunWipeCommand(ctx, &outcome));
+    }
+
+    EXPECT_TRUE(outcome.Clean());
+    ASSERT_FALSE(ui.window.lines.empty());
+    EXPECT_EQ(ui.window.lines.back(), std::string(kStamp) + "   " + kWipeDoneText);
+    ASSERT_EQ(ui.window.boxes.size(), 1u);
+    EXPECT_EQ(ui.window.boxes[0].caption, "Format");
+
+    const std::vector<std::uint8_t> after = ReadFile(file);
+    ASSERT_EQ(after.size(), original.size());
+    const auto windowBegin = static_cast<std::size_t>(c.windowOffset);
+    const auto windowEnd = static_cast<std::size_t>(c.windowOffset + c.windowSize);
+    std::size_t firstNonZero = windowEnd;
+    for (std::size_t i = windowBegin; i < windowEnd; ++i) {
+        if (after[i] != 0) {
+            firstNonZero = i;
+            break;
+        }
+    }
+    EXPECT_EQ(firstNonZero, windowEnd) << "a byte inside the loop window is not zero";
+    EXPECT_TRUE(std::equal(after.begin(), after.begin() + c.windowOffset, original.begin()))
+        << "bytes before the loop window changed";
+    EXPECT_TRUE(std::equal(after.begin() + c.windowOffset + c.windowSize, after.end(),
+                           original.begin() + c.windowOffset + c.windowSize))
+        << "bytes after the loop window changed";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SectorSizes, WipeOnLoopDevice,
+    ::testing::Values(LoopCase{"Sectors512", 512, 1048576 + 512, 8 * 1048576 + 5 * 512, 1048576 + 512},
+                      LoopCase{"Sectors4096", 4096, 2 * 1048576 + 4096, 8 * 1048576 + 3 * 4096, 1048576}),
+    [](const ::testing::TestParamInfo<LoopCase>& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace orm::test
