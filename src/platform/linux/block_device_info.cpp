@@ -53,7 +53,10 @@ std::optional<ScsiAddress> ParseScsiAddress(const std::string& text) {
 std::uint8_t BusTypeFromSysfs(const std::string& name, const std::string& devicePath) {
     const std::string_view n = name;
     if (n.starts_with("loop")) return win::BusTypeFileBackedVirtual;
-    if (n.starts_with("vd") || Contains(devicePath, "/virtio")) return win::BusTypeVirtual;
+    // virtio-blk disks are vd*; a virtio-scsi disk is a SCSI disk (its path has a SCSI target).
+    if (n.starts_with("vd") || (Contains(devicePath, "/virtio") && !Contains(devicePath, "/target"))) {
+        return win::BusTypeVirtual;
+    }
     if (n.starts_with("nvme") || Contains(devicePath, "/nvme")) return win::BusTypeNvme;
     if (n.starts_with("mmcblk") || Contains(devicePath, "/mmc_host/")) return win::BusTypeMmc;
     if (Contains(devicePath, "/usb")) return win::BusTypeUsb;
