@@ -1,0 +1,94 @@
+#!/bin/sh
+# Zero-fills the same loop device with the program's wipe (bench/wipe_bench, the window's code
+# path with its message pump) and with dd, on a file in /dev/shm and on a file on disk, and
+# prints both throughputs and their ratio, plus the peak memory the wipe added.
+#
+#   bench/wipe_vs_dd.sh BUILD_DIR [SIZE_MIB] [ROUNDS]      (root; defaults 1024 MiB, 3 rounds)
+#
+# Each round runs both tools on the same device, the order alternating from round to round;
+# the figure kept for each tool is its median over the rounds, so a one-off stall does not
+# decide the ratio. Disk files go to
+# $BENCH_DISK_DIR (default /var/tmp). Loop devices and files are removed on every way out.
+set -eu
+
+build=${1:?usage: wipe_vs_dd.sh BUILD_DIR [SIZE_MIB] [ROUNDS]}
+size_mib=${2:-1024}
+rounds=${3:-3}
+disk_dir=${BENCH_DISK_DIR:-/var/tmp}
+bench="$build/bench/wipe_bench"
+
+[ "$(id -u)" = 0 ] || { echo "wipe_vs_dd: needs root (loop devices)" >&2; exit 77; }
+[ -x "$bench" ] || { echo "wipe_vs_dd: $bench not built" >&2; exit 2; }
+command -v losetup >/dev/null || { echo "wipe_vs_dd: losetup missing" >&2; exit 77; }
+
+loops=""
+files=""
+cleanup() {
+    for l in $loops; do losetup -d "$l" 2>/dev/null || true; done
+    for f in $files; do rm -f "$f"; done
+}
+trap cleanup EXIT INT TERM
+
+now() { date +%s.%N; }
+
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+run_target() {
+    label=$1 dir=$2
+    file="$dir/orm-wipe-bench.$$.img"
+    files="$files $file"
+    # A written file, not a sparse one: the first pass must not pay for allocating blocks.
+    dd if=/dev/urandom of="$file" bs=1M count="$size_mib" status=none
+    loop=$(losetup --find --show "$file")
+    loops="$loops $loop"
+    bytes=$(blockdev --getsize64 "$loop")
+    chunks=$((bytes / 524288))
+
+    dd_rates="" wipe_rates="" rss_added="" pair_ratios=""
+    i=0
+    run_dd() {
+        sync; sleep 1
+        t0=$(now)
+        dd if=/dev/zero of="$loop" bs=512K count="$chunks" oflag=direct conv=fdatasync status=none
+        t1=$(now)
+        dd_last=$(echo "$bytes $t0 $t1" | awk '{printf "%.1f", $1 / ($3 - $2) / 1e6}')
+        dd_rates="$dd_rates $dd_last"
+    }
+    run_wipe() {
+        sync; sleep 1
+        t0=$(now)
+        line=$("$bench" "$loop" 2>/dev/null)
+        t1=$(now)
+        case "$line" in *clean=1*) ;; *) echo "wipe_vs_dd: the wipe of $loop did not end clean: $line" >&2; exit 1 ;; esac
+        wipe_last=$(echo "$bytes $t0 $t1" | awk '{printf "%.1f", $1 / ($3 - $2) / 1e6}')
+        wipe_rates="$wipe_rates $wipe_last"
+        before=$(echo "$line" | sed -n 's/.*maxrss_before_kib=\([0-9]*\).*/\1/p')
+        after=$(echo "$line" | sed -n 's/.*maxrss_after_kib=\([0-9]*\).*/\1/p')
+        rss_added="$rss_added $((after - before))"
+        direct=$(echo "$line" | sed -n 's/.*direct=\([01]\).*/\1/p')
+    }
+    while [ $i -lt "$rounds" ]; do
+        # Alternate which tool goes first, and let earlier writes settle before each run, so
+        # neither pays for the other's write-back.
+        if [ $((i % 2)) -eq 0 ]; then run_dd; run_wipe; else run_wipe; run_dd; fi
+        pair_ratios="$pair_ratios $(echo "$wipe_last $dd_last" | awk '{printf "%.3f", $1 / $2}')"
+        i=$((i + 1))
+    done
+
+    dd_med=$(echo $dd_rates | tr ' ' '\n' | median)
+    wipe_med=$(echo $wipe_rates | tr ' ' '\n' | median)
+    rss_max=$(echo $rss_added | tr ' ' '\n' | sort -n | tail -1)
+    ratio=$(echo "$wipe_med $dd_med" | awk '{printf "%.3f", $1 / $2}')
+    pair_med=$(echo $pair_ratios | tr ' ' '\n' | median)
+    printf '%-20s %5d MiB  dd %7.1f MB/s  wipe %7.1f MB/s  ratio %s (median of per-round ratios %s)  wipe peak RSS added %d KiB  O_DIRECT=%s\n' \
+        "$label" "$size_mib" "$dd_med" "$wipe_med" "$ratio" "$pair_med" "$rss_max" "$direct"
+    echo "  rounds: dd [$dd_rates ] wipe [$wipe_rates ] MB/s; per-round wipe/dd [$pair_ratios ]"
+
+    losetup -d "$loop"
+    loops=$(echo "$loops" | sed "s#$loop##")
+    rm -f "$file"
+}
+
+echo "wipe (wipe_bench) vs dd if=/dev/zero bs=512K oflag=direct conv=fdatasync, median of $rounds rounds each, order alternating"
+run_target "loop over /dev/shm" /dev/shm
+run_target "loop over disk file" "$disk_dir"
