@@ -1,0 +1,82 @@
+// The kernel services on Windows: each call is the Win32 call it is named after, made through a
+// Win32Calls table (the real one unless a test passes a recorder).
+//
+// Two answers are mended on the way back, because drivers since Vista answer differently from those
+// the program was designed on:
+// - the adapter property query reports a SATA disk (BusTypeSata, 11) as ATA (3), as IDE-mode
+//   controllers do, so that SATA disks on AHCI controllers are ATA drives to the rest of the program;
+// - an IDENTIFY sent through IOCTL_SCSI_MINIPORT that the driver does not answer is fetched with
+//   IOCTL_ATA_PASS_THROUGH, else with SMART_RCV_DRIVE_DATA, and answered in the miniport layout.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/kernel_services.h"
+#include "platform/windows/win32_calls.h"
+
+namespace orm::windows {
+
+class WindowsKernelServices : public KernelServices {
+  public:
+    WindowsKernelServices();  // the real calls
+    explicit WindowsKernelServices(Win32Calls& calls);
+    ~WindowsKernelServices() override;
+
+    WindowsKernelServices(const WindowsKernelServices&) = delete;
+    WindowsKernelServices& operator=(const WindowsKernelServices&) = delete;
+
+    // The window that owns what the shell opens for OpenWebAddress (none by default).
+    void SetShellOwner(HWND owner) { m_shellOwner = owner; }
+
+    Handle Open(const std::string& path, std::uint32_t desiredAccess, std::uint32_t shareMode,
+                std::uint32_t creationDisposition, std::uint32_t flagsAndAttributes) override;
+    bool Close(Handle handle) override;
+    std::uint32_t LastError() override;
+    bool Control(Handle handle, std::uint32_t controlCode, const void* in, std::uint32_t inSize, void* out,
+                 std::uint32_t outSize, std::uint32_t* bytesReturned) override;
+    bool Seek(Handle handle, std::int64_t offset, std::int64_t* newPosition) override;
+    bool Write(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* written) override;
+    bool Flush(Handle handle) override;
+    std::string ErrorText(std::uint32_t code) override;
+    std::string DrivePath(unsigned driveNumber) override;
+    bool Counter(std::int64_t* value) override;
+    bool Frequency(std::int64_t* ticksPerSecond) override;
+    std::uint32_t StartTimer(std::uint32_t periodMs, TimerProc proc, void* user) override;
+    bool StopTimer(std::uint32_t timerId) override;
+    void Sleep(std::uint32_t ms) override;
+    int PlatformId() override;
+    std::string SetupLibraryName() override;
+    const std::vector<std::string>& SetupLibrarySlots() override;
+    void* LoadLib(const std::string& name) override;
+    void* FindSymbol(void* module, const std::string& name) override;
+    bool FreeLib(void* module) override;
+    bool OpenWebAddress(const std::string& address) override;
+
+    // One periodic timer's link between the multimedia timer thread and the program's callback.
+    // It outlives its timer (kept until the services are destroyed): a tick already under way when
+    // the timer is killed still finds it, sees it stopped and does nothing.
+    struct TimerContext {
+        std::mutex mutex;
+        bool running = true;
+        TimerProc proc = nullptr;
+        void* user = nullptr;
+    };
+
+  private:
+    bool IdentifyAnotherWay(HANDLE handle, const std::vector<std::uint8_t>& request, void* out,
+                            std::uint32_t outSize, std::uint32_t* bytesReturned);
+
+    std::unique_ptr<Win32Calls> m_ownCalls;
+    Win32Calls& m_calls;
+    HWND m_shellOwner = nullptr;
+    std::map<std::uint32_t, TimerContext*> m_runningTimers;
+    std::list<std::unique_ptr<TimerContext>> m_timerContexts;
+};
+
+}  // namespace orm::windows
