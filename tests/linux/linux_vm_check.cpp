@@ -1,0 +1,214 @@
+// Runs inside the virtual machine of the ATA harness, as root, against its emulated disks:
+// checks what the Linux services answer for a drive on AHCI (/dev/sda) and one on a
+// parallel-ATA channel (/dev/sdb), through the same control calls the program makes.
+//
+// Usage: linux_vm_check DEVICE:MODEL:SERIAL:FIRMWARE...   (one argument per disk)
+// Prints one line per check ("ok   - ..." / "FAIL - ..."); exit 0 when all pass, 1 otherwise.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/linux/linux_kernel_services.h"
+#include "platform/win_layouts.h"
+#ifdef ORM_HAVE_PROBE
+#include "discovery/probe.h"
+#endif
+
+namespace {
+
+using namespace orm;
+using orm::lnx::LinuxKernelServices;
+
+int g_failed = 0;
+
+void Check(bool ok, const std::string& what) {
+    std::printf("%s - %s\n", ok ? "ok  " : "FAIL", what.c_str());
+    if (!ok) ++g_failed;
+}
+
+struct Expected {
+    std::string device;
+    std::string model;
+    std::string serial;
+    std::string firmware;
+};
+
+bool Parse(const std::string& arg, Expected* e) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t at = arg.find(':'); at != std::string::npos; at = arg.find(':', start)) {
+        parts.push_back(arg.substr(start, at - start));
+        start = at + 1;
+    }
+    parts.push_back(arg.substr(start));
+    if (parts.size() != 4) return false;
+    *e = {parts[0], parts[1], parts[2], parts[3]};
+    return true;
+}
+
+std::string TextAt(const std::uint8_t* buffer, std::uint32_t returned, std::uint32_t offset) {
+    if (offset == 0 || offset >= returned) return {};
+    return std::string(reinterpret_cast<const char*>(buffer + offset),
+                       strnlen(reinterpret_cast<const char*>(buffer + offset), returned - offset));
+}
+
+std::string SwappedText(const std::uint8_t* block, int firstWord, int words) {
+    std::string text;
+    for (int w = firstWord; w < firstWord + words; ++w) {
+        text.push_back(static_cast<char>(block[2 * w + 1]));
+        text.push_back(static_cast<char>(block[2 * w]));
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+void BuildSmartInput(std::uint8_t* in, std::uint8_t features, std::uint32_t bufferSize) {
+    std::memset(in, 0, win::kSendCmdInLength);
+    win::PutLe32(in, bufferSize);
+    const std::uint8_t regs[8] = {features,       1, 1, win::SMART_CYL_LOW, win::SMART_CYL_HI, 0xA0,
+                                  win::ATA_SMART, 0};
+    std::memcpy(in + 4, regs, 8);
+}
+
+void CheckQueries(LinuxKernelServices& k, const Expected& e) {
+    const Handle h = k.Open(e.device, win::GENERIC_READ, 3, win::OPEN_EXISTING, 0);
+    Check(h != kInvalidHandle, e.device + " opens for reading");
+    if (h == kInvalidHandle) return;
+    std::uint8_t out[512] = {};
+    std::uint32_t returned = 0;
+    Check(k.Control(h, win::IOCTL_DISK_GET_DRIVE_GEOMETRY, out, 512, out, 512, &returned) && returned == 24 &&
+              win::GetLe32(out + 20) == 512,
+          e.device + " geometry: 512-byte sectors");
+
+    std::uint8_t query[12] = {};
+    win::PutLe32(query, win::StorageAdapterProperty);
+    std::memset(out, 0, sizeof out);
+    const bool adapter = k.Control(h, win::IOCTL_STORAGE_QUERY_PROPERTY, query, 12, out, 512, &returned);
+    Check(adapter && returned == 32 && out[24] == win::BusTypeAta, e.device + " adapter: bus type 3 (ATA)");
+    Check(win::GetLe32(out + 8) >= 65536,
+          e.device + " adapter: transfer limit " + std::to_string(win::GetLe32(out + 8)));
+
+    win::PutLe32(query, win::StorageDeviceProperty);
+    std::memset(out, 0, sizeof out);
+    const bool device = k.Control(h, win::IOCTL_STORAGE_QUERY_PROPERTY, query, 12, out, 512, &returned);
+    Check(device && win::GetLe32(out + 12) == 0, e.device + " device: no vendor");
+    const std::string model = TextAt(out, returned, win::GetLe32(out + 16));
+    const std::string firmware = TextAt(out, returned, win::GetLe32(out + 20));
+    const std::string serial = TextAt(out, returned, win::GetLe32(out + 24));
+    Check(model == e.model, e.device + " device: model '" + model + "'");
+    Check(firmware == e.firmware, e.device + " device: firmware '" + firmware + "'");
+    Check(serial == e.serial, e.device + " device: serial '" + serial + "'");
+    Check(win::GetLe32(out + 28) == win::BusTypeAta, e.device + " device: bus type 3");
+
+    std::memset(out, 0xEE, sizeof out);
+    Check(k.Control(h, win::IOCTL_SCSI_GET_INQUIRY_DATA, nullptr, 0, out, 512, &returned) && returned >= 14 &&
+              (out[13] & 1) == 0,
+          e.device + " inquiry: drive 0 on its channel");
+    k.Close(h);
+}
+
+void CheckAtaCommands(LinuxKernelServices& k, const Expected& e) {
+    const Handle h = k.Open(e.device, win::GENERIC_READ | win::GENERIC_WRITE, 3, win::OPEN_EXISTING, 0);
+    Check(h != kInvalidHandle && k.LastError() == 0, e.device + " opens for reading and writing");
+    if (h == kInvalidHandle) return;
+
+    // IDENTIFY through the miniport, in one buffer for both directions.
+    std::uint8_t miniport[win::kMiniportBufferLength] = {};
+    win::PutLe32(miniport, 28);
+    std::memcpy(miniport + 4, "SCSIDISK", 8);
+    win::PutLe32(miniport + 12, win::kMiniportTimeout);
+    win::PutLe32(miniport + 16, win::IOCTL_SCSI_MINIPORT_IDENTIFY);
+    win::PutLe32(miniport + 24, win::kMiniportLength);
+    win::PutLe32(miniport + 28, 512);
+    const std::uint8_t identify[8] = {0, 1, 1, 0, 0, 0xA0, win::ATA_IDENTIFY_DEVICE, 0};
+    std::memcpy(miniport + 32, identify, 8);
+    std::uint32_t returned = 0;
+    const bool id = k.Control(h, win::IOCTL_SCSI_MINIPORT, miniport, sizeof miniport, miniport,
+                              sizeof miniport, &returned);
+    Check(id && returned == 572, e.device + " miniport IDENTIFY: 572 bytes");
+    const std::uint8_t* block = miniport + win::kMiniportDataOffset;
+    Check(SwappedText(block, 27, 20) == e.model,
+          e.device + " IDENTIFY model '" + SwappedText(block, 27, 20) + "'");
+    Check(SwappedText(block, 10, 10) == e.serial, e.device + " IDENTIFY serial");
+    Check(std::memcmp(miniport + 4, "SCSIDISK", 8) == 0 && win::GetLe32(miniport + 20) == 0,
+          e.device + " miniport header kept, ReturnCode 0");
+
+    std::uint8_t in[win::kSendCmdInLength];
+    std::uint8_t out[win::kSmartReadOutLength];
+    BuildSmartInput(in, win::SMART_ENABLE_OPERATIONS, 0);
+    Check(k.Control(h, win::SMART_SEND_DRIVE_COMMAND, in, 32, out, 16, &returned) && returned == 16,
+          e.device + " SMART ENABLE OPERATIONS");
+
+    BuildSmartInput(in, win::SMART_READ_DATA, 512);
+    std::memset(out, 0, sizeof out);
+    const bool read = k.Control(h, win::SMART_RCV_DRIVE_DATA, in, 32, out, sizeof out, &returned);
+    unsigned sum = 0;
+    for (int i = 16; i < 528; ++i) sum += out[i];
+    Check(read && returned == 528, e.device + " SMART READ DATA: 528 bytes");
+    Check(win::GetLe32(out) == 512 && out[16] == 1 && out[18] == 1 && (sum & 0xFF) == 0,
+          e.device + " SMART data: revision 1, first attribute 1, checksum right");
+
+    BuildSmartInput(in, win::SMART_DISABLE_OPERATIONS, 0);
+    Check(k.Control(h, win::SMART_SEND_DRIVE_COMMAND, in, 32, out, 16, &returned) && returned == 16,
+          e.device + " SMART DISABLE OPERATIONS");
+    // With SMART off the drive aborts READ DATA: a refusal is a failed call.
+    BuildSmartInput(in, win::SMART_READ_DATA, 512);
+    Check(!k.Control(h, win::SMART_RCV_DRIVE_DATA, in, 32, out, sizeof out, &returned) &&
+              k.LastError() == win::ERROR_IO_DEVICE && returned == 0,
+          e.device + " SMART READ DATA refused while SMART is off");
+    BuildSmartInput(in, win::SMART_ENABLE_OPERATIONS, 0);
+    Check(k.Control(h, win::SMART_SEND_DRIVE_COMMAND, in, 32, out, 16, &returned),
+          e.device + " SMART ENABLE OPERATIONS again");
+
+    BuildSmartInput(in, 0xD1, 512);  // READ THRESHOLDS: never the program's
+    Check(!k.Control(h, win::SMART_RCV_DRIVE_DATA, in, 32, out, sizeof out, &returned) &&
+              k.LastError() == win::ERROR_INVALID_PARAMETER,
+          e.device + " other commands refused before the drive");
+    k.Close(h);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<Expected> disks;
+    for (int i = 1; i < argc; ++i) {
+        Expected e;
+        if (!Parse(argv[i], &e)) {
+            std::fprintf(stderr, "usage: %s DEVICE:MODEL:SERIAL:FIRMWARE...\n", argv[0]);
+            return 2;
+        }
+        disks.push_back(e);
+    }
+    LinuxKernelServices k;
+    std::vector<std::string> listed;
+    for (unsigned n = 0; n < 256 && !k.DrivePath(n).empty(); ++n) listed.push_back(k.DrivePath(n));
+    for (const Expected& e : disks) {
+        bool found = false;
+        for (const std::string& path : listed) found = found || path == e.device;
+        Check(found, e.device + " is listed");
+        CheckQueries(k, e);
+        CheckAtaCommands(k, e);
+    }
+#ifdef ORM_HAVE_PROBE
+    struct NoFatal : FatalSink {
+        void Fatal(const std::string& text, const std::string&) override {
+            std::printf("fatal: %s\n", text.c_str());
+        }
+    } fatal;
+    RunState state;
+    Check(ProbeDrives(k, state, fatal), "the probe runs");
+    for (const Expected& e : disks) {
+        const TDeviceTable* record = nullptr;
+        for (std::int64_t i = 1; i <= state.DrivesFound; ++i) {
+            if (state.Record(i).DevicePath == e.device) record = &state.Record(i);
+        }
+        Check(record != nullptr && record->BusType == win::BusTypeAta && record->BytesPerSector == 512 &&
+                  FieldText(record->Model) == e.model.substr(0, 24) &&
+                  FieldText(record->SerialNumber) == e.serial.substr(0, 20),
+              e.device + " probed as ATA with its model and serial");
+    }
+#endif
+    std::printf("%d failed\n", g_failed);
+    return g_failed == 0 ? 0 : 1;
+}
