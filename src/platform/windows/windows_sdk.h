@@ -14,7 +14,10 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <mmsystem.h>
-#include <ntddscsi.h>
+// windows.h first: the others build on its types.
 #include <windows.h>
+
+#include <mmsystem.h>
 #include <winioctl.h>
+
+#include <ntddscsi.h>
