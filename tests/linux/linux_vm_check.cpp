@@ -2,9 +2,13 @@
 // checks what the Linux services answer for a drive on AHCI (/dev/sda) and one on a
 // parallel-ATA channel (/dev/sdb), through the same control calls the program makes.
 //
-// Usage: linux_vm_check DEVICE:MODEL:SERIAL:FIRMWARE...   (one argument per disk)
+// Usage: linux_vm_check DEVICE:MODEL:SERIAL:FIRMWARE[:UNIT]...   (one argument per disk; UNIT is
+// the drive's number on its ATA channel, 0 when left out)
 // Prints one line per check ("ok   - ..." / "FAIL - ..."); exit 0 when all pass, 1 otherwise.
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -32,6 +36,7 @@ struct Expected {
     std::string model;
     std::string serial;
     std::string firmware;
+    int unit = 0;
 };
 
 bool Parse(const std::string& arg, Expected* e) {
@@ -42,9 +47,9 @@ bool Parse(const std::string& arg, Expected* e) {
         start = at + 1;
     }
     parts.push_back(arg.substr(start));
-    if (parts.size() != 4) return false;
-    *e = {parts[0], parts[1], parts[2], parts[3]};
-    return true;
+    if (parts.size() != 4 && parts.size() != 5) return false;
+    *e = {parts[0], parts[1], parts[2], parts[3], parts.size() == 5 ? std::atoi(parts[4].c_str()) : 0};
+    return e->unit == 0 || e->unit == 1;
 }
 
 std::string TextAt(const std::uint8_t* buffer, std::uint32_t returned, std::uint32_t offset) {
@@ -63,12 +68,15 @@ std::string SwappedText(const std::uint8_t* block, int firstWord, int words) {
     return text;
 }
 
-void BuildSmartInput(std::uint8_t* in, std::uint8_t features, std::uint32_t bufferSize) {
+// The register block as the program builds it for drive `unit` on its channel.
+void BuildSmartInput(std::uint8_t* in, std::uint8_t features, std::uint32_t bufferSize, int unit) {
     std::memset(in, 0, win::kSendCmdInLength);
     win::PutLe32(in, bufferSize);
-    const std::uint8_t regs[8] = {features,       1, 1, win::SMART_CYL_LOW, win::SMART_CYL_HI, 0xA0,
+    const auto driveHead = static_cast<std::uint8_t>(0xA0 | (unit << 4));
+    const std::uint8_t regs[8] = {features,       1, 1, win::SMART_CYL_LOW, win::SMART_CYL_HI, driveHead,
                                   win::ATA_SMART, 0};
     std::memcpy(in + 4, regs, 8);
+    in[12] = static_cast<std::uint8_t>(unit);
 }
 
 void CheckQueries(LinuxKernelServices& k, const Expected& e) {
@@ -103,8 +111,8 @@ void CheckQueries(LinuxKernelServices& k, const Expected& e) {
 
     std::memset(out, 0xEE, sizeof out);
     Check(k.Control(h, win::IOCTL_SCSI_GET_INQUIRY_DATA, nullptr, 0, out, 512, &returned) && returned >= 14 &&
-              (out[13] & 1) == 0,
-          e.device + " inquiry: drive 0 on its channel");
+              (out[13] & 1) == e.unit,
+          e.device + " inquiry: drive " + std::to_string(e.unit) + " on its channel");
     k.Close(h);
 }
 
@@ -121,8 +129,10 @@ void CheckAtaCommands(LinuxKernelServices& k, const Expected& e) {
     win::PutLe32(miniport + 16, win::IOCTL_SCSI_MINIPORT_IDENTIFY);
     win::PutLe32(miniport + 24, win::kMiniportLength);
     win::PutLe32(miniport + 28, 512);
-    const std::uint8_t identify[8] = {0, 1, 1, 0, 0, 0xA0, win::ATA_IDENTIFY_DEVICE, 0};
+    const std::uint8_t identify[8] = {
+        0, 1, 1, 0, 0, static_cast<std::uint8_t>(0xA0 | (e.unit << 4)), win::ATA_IDENTIFY_DEVICE, 0};
     std::memcpy(miniport + 32, identify, 8);
+    miniport[40] = static_cast<std::uint8_t>(e.unit);
     std::uint32_t returned = 0;
     const bool id = k.Control(h, win::IOCTL_SCSI_MINIPORT, miniport, sizeof miniport, miniport,
                               sizeof miniport, &returned);
@@ -136,11 +146,11 @@ void CheckAtaCommands(LinuxKernelServices& k, const Expected& e) {
 
     std::uint8_t in[win::kSendCmdInLength];
     std::uint8_t out[win::kSmartReadOutLength];
-    BuildSmartInput(in, win::SMART_ENABLE_OPERATIONS, 0);
+    BuildSmartInput(in, win::SMART_ENABLE_OPERATIONS, 0, e.unit);
     Check(k.Control(h, win::SMART_SEND_DRIVE_COMMAND, in, 32, out, 16, &returned) && returned == 16,
           e.device + " SMART ENABLE OPERATIONS");
 
-    BuildSmartInput(in, win::SMART_READ_DATA, 512);
+    BuildSmartInput(in, win::SMART_READ_DATA, 512, e.unit);
     std::memset(out, 0, sizeof out);
     const bool read = k.Control(h, win::SMART_RCV_DRIVE_DATA, in, 32, out, sizeof out, &returned);
     unsigned sum = 0;
@@ -149,19 +159,19 @@ void CheckAtaCommands(LinuxKernelServices& k, const Expected& e) {
     Check(win::GetLe32(out) == 512 && out[16] == 1 && out[18] == 1 && (sum & 0xFF) == 0,
           e.device + " SMART data: revision 1, first attribute 1, checksum right");
 
-    BuildSmartInput(in, win::SMART_DISABLE_OPERATIONS, 0);
+    BuildSmartInput(in, win::SMART_DISABLE_OPERATIONS, 0, e.unit);
     Check(k.Control(h, win::SMART_SEND_DRIVE_COMMAND, in, 32, out, 16, &returned) && returned == 16,
           e.device + " SMART DISABLE OPERATIONS");
     // With SMART off the drive aborts READ DATA: a refusal is a failed call.
-    BuildSmartInput(in, win::SMART_READ_DATA, 512);
+    BuildSmartInput(in, win::SMART_READ_DATA, 512, e.unit);
     Check(!k.Control(h, win::SMART_RCV_DRIVE_DATA, in, 32, out, sizeof out, &returned) &&
               k.LastError() == win::ERROR_IO_DEVICE && returned == 0,
           e.device + " SMART READ DATA refused while SMART is off");
-    BuildSmartInput(in, win::SMART_ENABLE_OPERATIONS, 0);
+    BuildSmartInput(in, win::SMART_ENABLE_OPERATIONS, 0, e.unit);
     Check(k.Control(h, win::SMART_SEND_DRIVE_COMMAND, in, 32, out, 16, &returned),
           e.device + " SMART ENABLE OPERATIONS again");
 
-    BuildSmartInput(in, 0xD1, 512);  // READ THRESHOLDS: never the program's
+    BuildSmartInput(in, 0xD1, 512, e.unit);  // READ THRESHOLDS: never the program's
     Check(!k.Control(h, win::SMART_RCV_DRIVE_DATA, in, 32, out, sizeof out, &returned) &&
               k.LastError() == win::ERROR_INVALID_PARAMETER,
           e.device + " other commands refused before the drive");
@@ -179,6 +189,13 @@ int main(int argc, char** argv) {
             return 2;
         }
         disks.push_back(e);
+    }
+    // Disks beyond the harness's own two may still be coming up.
+    for (int wait = 0; wait < 50; ++wait) {
+        bool all = true;
+        for (const Expected& e : disks) all = all && access(e.device.c_str(), F_OK) == 0;
+        if (all) break;
+        usleep(100000);
     }
     LinuxKernelServices k;
     std::vector<std::string> listed;
@@ -198,15 +215,17 @@ int main(int argc, char** argv) {
     } fatal;
     RunState state;
     Check(ProbeDrives(k, state, fatal), "the probe runs");
+    // The probe's model field is the model cut or blank-filled to 24 characters.
     for (const Expected& e : disks) {
         const TDeviceTable* record = nullptr;
         for (std::int64_t i = 1; i <= state.DrivesFound; ++i) {
             if (state.Record(i).DevicePath == e.device) record = &state.Record(i);
         }
         Check(record != nullptr && record->BusType == win::BusTypeAta && record->BytesPerSector == 512 &&
-                  FieldText(record->Model) == e.model.substr(0, 24) &&
+                  record->DriveNumber == e.unit &&
+                  FieldText(record->Model) == (e.model + std::string(24, ' ')).substr(0, 24) &&
                   FieldText(record->SerialNumber) == e.serial.substr(0, 20),
-              e.device + " probed as ATA with its model and serial");
+              e.device + " probed as ATA with its drive number, model and serial");
     }
 #endif
     std::printf("%d failed\n", g_failed);

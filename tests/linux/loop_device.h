@@ -57,12 +57,15 @@ inline std::string LoopUnavailableReason() {
 class LoopDevice {
   public:
     // Creates a sparse image of `bytes` in dir and attaches it; Path() is empty on failure.
+    // extraOptions go to losetup as they are ("--partscan"); an existing image keeps its
+    // bytes and only takes the size.
     LoopDevice(const std::string& dir, const std::string& imageName, std::uint64_t bytes, unsigned sectorSize,
-               bool readOnly) {
+               bool readOnly, const std::string& extraOptions = "") {
         m_image = dir + "/" + imageName;
         if (RunCommand("truncate -s " + std::to_string(bytes) + " '" + m_image + "'") != 0) return;
         std::string options = "--find --show --sector-size " + std::to_string(sectorSize);
         if (readOnly) options += " --read-only";
+        if (!extraOptions.empty()) options += " " + extraOptions;
         std::string device;
         if (RunCommand("losetup " + options + " '" + m_image + "'", &device) == 0 &&
             device.rfind("/dev/loop", 0) == 0) {

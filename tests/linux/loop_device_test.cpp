@@ -252,6 +252,49 @@ TEST_F(LoopDeviceTest, AMountedDriveIsRefusedForWriting) {
     EXPECT_TRUE(k.Close(reader));
 }
 
+// A one-partition MBR: partition 1, type Linux, from sector 2048 to the end of a 64 MiB disk.
+void WriteMbr(const std::string& image) {
+    std::uint8_t mbr[512] = {};
+    std::uint8_t* entry = mbr + 446;
+    entry[4] = 0x83;
+    win::PutLe32(entry + 8, 2048);
+    win::PutLe32(entry + 12, static_cast<std::uint32_t>(kImageBytes / 512 - 2048));
+    mbr[510] = 0x55;
+    mbr[511] = 0xAA;
+    std::ofstream(image, std::ios::binary).write(reinterpret_cast<const char*>(mbr), sizeof mbr);
+}
+
+TEST_F(LoopDeviceTest, ADriveWithAMountedPartitionIsRefusedForWriting) {
+    if (test::RunCommand("command -v mkfs.ext4") != 0) GTEST_SKIP() << "mkfs.ext4 (e2fsprogs) is missing";
+    WriteMbr(dir.Path() + "/partitioned.img");
+    test::LoopDevice loop(dir.Path(), "partitioned.img", kImageBytes, 512, false, "--partscan");
+    ASSERT_FALSE(loop.Path().empty());
+    const std::string partition = loop.Path() + "p1";
+    for (int i = 0; i < 100 && !std::filesystem::exists(partition); ++i) k.Sleep(10);
+    if (!std::filesystem::exists(partition)) {
+        GTEST_SKIP() << "no partition node appeared for " << partition << " (the kernel reads no MBR partition tables)";
+    }
+
+    const std::vector<std::string> paths = ListedPaths(k);
+    EXPECT_TRUE(Contains(paths, loop.Path()));
+    EXPECT_FALSE(Contains(paths, partition));
+
+    ASSERT_EQ(test::RunCommand("mkfs.ext4 -q -F " + partition), 0);
+    const std::string mountPoint = dir.Path() + "/mnt";
+    std::filesystem::create_directory(mountPoint);
+    {
+        test::Mount mount(partition, mountPoint);
+        if (!mount.Mounted()) GTEST_SKIP() << "could not mount an ext4 partition here";
+        EXPECT_EQ(OpenFor(k, loop.Path(), true), kInvalidHandle);
+        EXPECT_EQ(k.LastError(), win::ERROR_BUSY);
+        EXPECT_EQ(k.ErrorText(k.LastError()), "Device or resource busy");
+    }
+    // Unmounted, the drive is free again.
+    const Handle h = OpenFor(k, loop.Path(), true);
+    EXPECT_NE(h, kInvalidHandle) << k.ErrorText(k.LastError());
+    EXPECT_TRUE(k.Close(h));
+}
+
 TEST_F(LoopDeviceTest, ADriveThatVanishesWhileOpenFailsCleanly) {
     auto loop = std::make_unique<test::LoopDevice>(dir.Path(), "vanish.img", kImageBytes, 512, false);
     ASSERT_FALSE(loop->Path().empty());

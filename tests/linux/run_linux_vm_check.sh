@@ -11,7 +11,10 @@ if [ ! -x "$HARNESS" ]; then
 fi
 PAYLOAD=$(mktemp -d /tmp/orm-linux-vm.XXXXXX)
 trap 'rm -rf "$PAYLOAD"' EXIT
-cp "$CHECK" "$PAYLOAD/linux_vm_check"
+mkdir "$PAYLOAD/bin" "$PAYLOAD/img"
+cp "$CHECK" "$PAYLOAD/bin/linux_vm_check"
+# A third disk, the slave on the parallel-ATA channel of the IDE disk: drive number 1.
+truncate -s 32M "$PAYLOAD/img/slave.img"
 
 # Full-width texts: the model is 40 characters and the firmware 8, which the kernel's SCSI view
 # of an ATA disk would cut to 16 and 4.
@@ -19,11 +22,17 @@ SATA_MODEL="ORMANDEL SATA DISK WITH FORTY CHARS 0001"
 IDE_MODEL="ORMANDEL IDE DISK WITH FORTY CHARACTERS2"
 SATA_SERIAL="ORM-SATA-0123456789X"
 IDE_SERIAL="ORM-IDE-00042"
+SLAVE_MODEL="ORMANDEL IDE SLAVE DISK"
+SLAVE_SERIAL="ORM-SLAVE-7"
 FW="ORM1.2.3"
 
 "$HARNESS" --sata-model "$SATA_MODEL" --ide-model "$IDE_MODEL" --sata-serial "$SATA_SERIAL" \
-    --ide-serial "$IDE_SERIAL" --fw "$FW" "$PAYLOAD" linux_vm_check \
-    "/dev/sda:$SATA_MODEL:$SATA_SERIAL:$FW" "/dev/sdb:$IDE_MODEL:$IDE_SERIAL:$FW"
+    --ide-serial "$IDE_SERIAL" --fw "$FW" \
+    --qemu-arg=-drive --qemu-arg="if=none,id=slave0,format=raw,file=$PAYLOAD/img/slave.img" \
+    --qemu-arg=-device --qemu-arg="ide-hd,drive=slave0,bus=ide.0,unit=1,model=$SLAVE_MODEL,serial=$SLAVE_SERIAL,ver=$FW" \
+    "$PAYLOAD/bin" linux_vm_check \
+    "/dev/sda:$SATA_MODEL:$SATA_SERIAL:$FW" "/dev/sdb:$IDE_MODEL:$IDE_SERIAL:$FW" \
+    "/dev/sdc:$SLAVE_MODEL:$SLAVE_SERIAL:$FW:1"
 RC=$?
 if [ "$RC" = 77 ]; then echo "SKIP: this machine cannot run the virtual machine"; fi
 exit "$RC"
