@@ -3,7 +3,9 @@
 // parallel-ATA channel (/dev/sdb), through the same control calls the program makes.
 //
 // Usage: linux_vm_check DEVICE:MODEL:SERIAL:FIRMWARE[:UNIT]...   (one argument per disk; UNIT is
-// the drive's number on its ATA channel, 0 when left out)
+// the drive's number on its ATA channel, 0 when left out), then optionally --busy=DEVICE: writes a
+// partition table on DEVICE through the services, puts swap on its first partition and checks
+// that the whole drive is then refused for writing. Destroys DEVICE's contents.
 // Prints one line per check ("ok   - ..." / "FAIL - ..."); exit 0 when all pass, 1 otherwise.
 #include <unistd.h>
 
@@ -178,14 +180,62 @@ void CheckAtaCommands(LinuxKernelServices& k, const Expected& e) {
     k.Close(h);
 }
 
+// A one-partition MBR (type Linux swap, from sector 2048, 16 MiB) written through the services.
+bool WritePartitionTable(LinuxKernelServices& k, const std::string& device) {
+    const Handle h = k.Open(device, win::GENERIC_READ | win::GENERIC_WRITE, 3, win::OPEN_EXISTING, 0);
+    if (h == kInvalidHandle) return false;
+    alignas(4096) static std::uint8_t sector[4096] = {};
+    std::uint8_t* entry = sector + 446;
+    entry[4] = 0x82;
+    win::PutLe32(entry + 8, 2048);
+    win::PutLe32(entry + 12, 32768);
+    sector[510] = 0x55;
+    sector[511] = 0xAA;
+    std::int64_t position = -1;
+    std::uint32_t written = 0;
+    const bool ok = k.Seek(h, 0, &position) && position == 0 && k.Write(h, sector, sizeof sector, &written) &&
+                    written == sizeof sector && k.Flush(h);
+    return k.Close(h) && ok;
+}
+
+void CheckBusyWhileSwapIsOn(LinuxKernelServices& k, const std::string& device) {
+    Check(WritePartitionTable(k, device), device + " partition table written through the services");
+    Check(std::system(("blockdev --rereadpt " + device).c_str()) == 0, device + " partitions re-read");
+    const std::string partition = device + "1";
+    for (int wait = 0; wait < 50 && access(partition.c_str(), F_OK) != 0; ++wait) usleep(100000);
+    const bool swapOn =
+        std::system(("mkswap " + partition + " >/dev/null && swapon " + partition).c_str()) == 0;
+    Check(swapOn, partition + " in use as swap");
+    if (!swapOn) return;
+    const std::uint32_t readWrite = win::GENERIC_READ | win::GENERIC_WRITE;
+    const Handle refused = k.Open(device, readWrite, 3, win::OPEN_EXISTING, 0);
+    Check(refused == kInvalidHandle && k.LastError() == win::ERROR_BUSY &&
+              k.ErrorText(k.LastError()) == "Device or resource busy",
+          device + " refused for writing while a partition is swap: '" + k.ErrorText(k.LastError()) + "'");
+    if (refused != kInvalidHandle) k.Close(refused);
+    const Handle reader = k.Open(device, win::GENERIC_READ, 3, win::OPEN_EXISTING, 0);
+    Check(reader != kInvalidHandle, device + " still opens for reading");
+    if (reader != kInvalidHandle) k.Close(reader);
+    Check(std::system(("swapoff " + partition).c_str()) == 0, partition + " swap off");
+    const Handle again = k.Open(device, readWrite, 3, win::OPEN_EXISTING, 0);
+    Check(again != kInvalidHandle, device + " opens for writing again");
+    if (again != kInvalidHandle) k.Close(again);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<Expected> disks;
+    std::string busyDevice;
     for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--busy=", 0) == 0) {
+            busyDevice = arg.substr(7);
+            continue;
+        }
         Expected e;
         if (!Parse(argv[i], &e)) {
-            std::fprintf(stderr, "usage: %s DEVICE:MODEL:SERIAL:FIRMWARE...\n", argv[0]);
+            std::fprintf(stderr, "usage: %s DEVICE:MODEL:SERIAL:FIRMWARE[:UNIT]... [--busy=DEVICE]\n", argv[0]);
             return 2;
         }
         disks.push_back(e);
@@ -228,6 +278,7 @@ int main(int argc, char** argv) {
               e.device + " probed as ATA with its drive number, model and serial");
     }
 #endif
+    if (!busyDevice.empty()) CheckBusyWhileSwapIsOn(k, busyDevice);
     std::printf("%d failed\n", g_failed);
     return g_failed == 0 ? 0 : 1;
 }

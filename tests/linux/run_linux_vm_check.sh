@@ -32,7 +32,7 @@ FW="ORM1.2.3"
     --qemu-arg=-device --qemu-arg="ide-hd,drive=slave0,bus=ide.0,unit=1,model=$SLAVE_MODEL,serial=$SLAVE_SERIAL,ver=$FW" \
     "$PAYLOAD/bin" linux_vm_check \
     "/dev/sda:$SATA_MODEL:$SATA_SERIAL:$FW" "/dev/sdb:$IDE_MODEL:$IDE_SERIAL:$FW" \
-    "/dev/sdc:$SLAVE_MODEL:$SLAVE_SERIAL:$FW:1"
+    "/dev/sdc:$SLAVE_MODEL:$SLAVE_SERIAL:$FW:1" --busy=/dev/sda
 RC=$?
 if [ "$RC" = 77 ]; then echo "SKIP: this machine cannot run the virtual machine"; fi
 exit "$RC"
