@@ -30,6 +30,8 @@ class Wipe {
             std::int64_t position = -1;
             if (!m_ctx.ks.Seek(m_handle, offset, &position) || position != offset) {
                 Log(kSeekErrorPrefix + std::to_string(offset));
+                // Three attempts in all at one offset (the first and two retries), each in its
+                // own round with progress and pump; then the chunk is given up like a failed write.
                 if (++seekAttempts < kSeekAttempts) continue;
                 CountFailed(length);
                 seekAttempts = 0;
