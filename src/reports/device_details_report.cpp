@@ -1,0 +1,89 @@
+#include "reports/device_details_report.h"
+
+#include <string>
+
+#include "ata/ata_commands.h"
+#include "discovery/size_text.h"
+#include "shell/product.h"
+
+namespace orm {
+
+namespace {
+
+const char* Supported(bool yes, const char* supported, const char* notSupported) {
+    return yes ? supported : notSupported;
+}
+
+// The capacity counts 512-byte sectors whatever the drive's sector size. Done in unsigned
+// arithmetic: a nonsense count from a broken block must not overflow.
+std::int64_t CapacityBytes(std::int64_t sectors) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(sectors) * 512u);
+}
+
+}  // namespace
+
+void WriteIdentifyDetails(const T_IDE_PASSPORT& r, char decimalSeparator, LineSink& log) {
+    log.Line("Model: " + r.Model);
+    log.Line("Firmware Revision: " + r.FirmwareRevision);
+    log.Line("Serial Number: " + r.SerialNumber);
+    if (r.BufferSize != 0) log.Line("Buffer size: " + SizeText(r.BufferSize, decimalSeparator));
+    log.Line(" ");
+    log.Line("PHYSICAL PARAMETERS:");
+    log.Line(Supported(r.LbaSupported, "LBA mode is supported", "LBA mode is not supported"));
+    log.Line(Supported(r.Lba48Supported, "LBA-48 mode is supported", "LBA-48 mode is not supported"));
+    log.Line("Sectors available with LBA commands: " + GroupDigits(r.LbaSectors));
+    log.Line("Sectors available with LBA48 commands: " + GroupDigits(r.Lba48Sectors));
+    log.Line("Full device capacity: " + GroupDigits(CapacityBytes(r.TotalSectors)) + " bytes");
+    log.Line(" ");
+    log.Line("SECURITY:");
+    log.Line(Supported(r.SecuritySupported, "Security features is supported",
+                       "Security features is not supported"));
+    if (r.SecurityLocked) {
+        log.Line("The drive is currently LOCKED");
+        if (r.SecurityLevelMaximum) {
+            log.Line("Security level: Maximum");
+            log.Line("Device needs USER password to be unlocked.");
+            log.Line("If USER password is unknown, the device could be erased with MASTER password.");
+        } else {
+            log.Line("Security level: High");
+            log.Line("Device needs either USER or MASTER password to be unlocked.");
+        }
+    } else {
+        log.Line("The device is currently not locked");
+    }
+    log.Line(" ");
+    log.Line("FEATURES:");
+    log.Line(Supported(r.SmartSupported, "SMART is supported", "SMART is not supported"));
+    log.Line(Supported(r.HpaSupported, "HPA (Host-protected area) is supported",
+                       "HPA (Host-protected area) is not supported"));
+    log.Line(Supported(r.AamSupported, "AAM (Automatic acoustic management) is supported",
+                       "AAM (Automatic acoustic management) is not supported"));
+    log.Line(Supported(r.StreamingSupported, "Streaming feature set is supported",
+                       "Streaming feature set is not supported"));
+    log.Line(" ");
+    log.Line("QUEUING:");
+    if (r.QueueDepth > 0) {
+        log.Line("Command Queuing is supported by the device");
+        log.Line("Maximum Queue Depth: " + std::to_string(r.QueueDepth + 1));
+    } else {
+        log.Line("Command Queuing is not supported by the device");
+    }
+}
+
+void ReportDeviceDetails(ReportContext& ctx) {
+    WriteReportHeader(ctx, "Device details for ");
+    const TDeviceTable& chosen = ctx.state.Chosen();
+    if (chosen.BusType != kAtaBusType) {
+        ctx.log.Line("Details are unavailable because the device is not a Native IDE or SATA device.");
+        return;
+    }
+    AtaBlock identify{};
+    if (!AtaIdentify(ctx.ks, ctx.state.DeviceHandle, chosen.DriveNumber, identify)) {
+        ctx.log.Line("Details are unavailable: Internal error.");
+        ctx.log.Line(std::string("Please post this problem on ") + kSupportForumAddress);
+        return;
+    }
+    WriteIdentifyDetails(DecodeIdentifyData(identify), ctx.regional.DecimalSeparator(), ctx.log);
+}
+
+}  // namespace orm

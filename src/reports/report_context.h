@@ -1,0 +1,26 @@
+// What the two reports need from the rest of the program: the platform, the run's state (the
+// chosen record and the opened drive handle), the regional settings for the date-time text
+// and the decimal separator, and the memo the report appends to.
+#pragma once
+
+#include "discovery/device_table.h"
+#include "platform/kernel_services.h"
+#include "shell/sinks.h"
+
+namespace orm {
+
+struct ReportContext {
+    KernelServices& ks;
+    const RunState& state;
+    Regional& regional;
+    LineSink& log;
+};
+
+// The bus type of a drive the ATA commands can reach (STORAGE_BUS_TYPE BusTypeAta).
+inline constexpr std::int64_t kAtaBusType = 3;
+
+// " ", "Current date and time: ...", the banner with the maker's web address, `title` followed
+// by the disk name, " ".
+void WriteReportHeader(ReportContext& ctx, const char* title);
+
+}  // namespace orm

@@ -1,0 +1,18 @@
+#include <string>
+
+#include "discovery/size_text.h"
+#include "reports/report_context.h"
+#include "shell/date_time.h"
+#include "shell/product.h"
+
+namespace orm {
+
+void WriteReportHeader(ReportContext& ctx, const char* title) {
+    ctx.log.Line(" ");
+    ctx.log.Line("Current date and time: " + DateTimeText(ctx.regional));
+    ctx.log.Line(std::string(kProductTitle) + "; " + kMakerWebAddress);
+    ctx.log.Line(title + DiskName(ctx.state, ctx.regional.DecimalSeparator()));
+    ctx.log.Line(" ");
+}
+
+}  // namespace orm

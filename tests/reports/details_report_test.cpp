@@ -1,0 +1,151 @@
+// The device details report, against golden text files in tests/data.
+#include <gtest/gtest.h>
+
+#include "platform/sim/ata_blocks.h"
+#include "platform/win_layouts.h"
+#include "report_fixture.h"
+#include "reports/device_details_report.h"
+
+namespace orm {
+namespace {
+
+using sim::IdentifyBlock;
+using testing::ChosenDrive;
+using testing::ExpectGolden;
+
+constexpr std::int64_t kUsb = 7;
+constexpr std::int64_t kAta = 3;
+
+// A typical 500 GB drive of its time: 48-bit count above the 28-bit limit, SMART, AAM, HPA.
+IdentifyBlock Drive500() {
+    IdentifyBlock b;
+    b.Model("ST3500418AS").Serial("9VM12345").Firmware("CC38");
+    b.Lba28(268435455).Lba48(976773168);
+    b.Word(21, 0x4000);  // 8 MB buffer
+    b.Word(47, 0x8010).SetBits(49, 0x0100).SetBits(53, 0x0004).Word(88, 0x207F);
+    b.SetBits(82, 0x0401).SetBits(83, 0x0200).SetBits(85, 0x0001);
+    b.Word(75, 0x001F);
+    return b;
+}
+
+std::vector<std::string> DetailsOf(ChosenDrive& d) {
+    ReportContext ctx = d.Context();
+    ReportDeviceDetails(ctx);
+    return d.memo.lines;
+}
+
+TEST(DeviceDetailsReport, UsbDriveGetsSixLinesAndNoCommand) {
+    ChosenDrive d;
+    d.Drive().Bus(win::BusTypeUsb).Identify(Drive500().Build());
+    d.Choose("USB Flash Disk", "1100", 7831552, kUsb);
+    const auto lines = DetailsOf(d);
+    EXPECT_EQ(lines.size(), 6u);
+    ExpectGolden(lines, "details_usb");
+    EXPECT_TRUE(d.sim.Calls(sim::Call::Control).empty());
+}
+
+TEST(DeviceDetailsReport, FailingIdentify) {
+    ChosenDrive d;
+    d.Drive().Identify(Drive500().Build()).IdentifyReturns(555);
+    d.Choose("ST3500418AS", "CC38", 976773168, kAta);
+    ExpectGolden(DetailsOf(d), "details_identify_fails");
+    EXPECT_EQ(d.sim.Calls(sim::Call::Control).size(), 1u);
+}
+
+TEST(DeviceDetailsReport, Drive500GbWith28BitLimit) {
+    ChosenDrive d;
+    d.Drive().Identify(Drive500().Build());
+    d.Choose("ST3500418AS", "CC38", 976773168, kAta);
+    ExpectGolden(DetailsOf(d), "details_500gb");
+}
+
+TEST(DeviceDetailsReport, Lba48EqualToLba28) {
+    ChosenDrive d;
+    IdentifyBlock b;
+    b.Model("WDC WD800JD-00LSA0").Serial("WD-WMAM9ABC1234").Firmware("06.01D06").Word(21, 0x2000);
+    b.Lba28(156301488).Lba48(156301488).SetBits(82, 0x0001);
+    d.Drive().Identify(b.Build());
+    d.Choose("WDC WD800JD-00LSA0", "06.01D06", 156301488, kAta);
+    ExpectGolden(DetailsOf(d), "details_lba48_equal");
+}
+
+TEST(DeviceDetailsReport, NoLbaAndNoBufferSize) {
+    ChosenDrive d;
+    IdentifyBlock b;
+    b.Model("Conner CP30254").Serial("").Firmware("A1").Word(21, 0);
+    // Counts present, but word 49 bit 9 is clear: none of them count.
+    b.Word(60, 0x1234).Word(61, 0x0001).SetBits(83, 0x0400).Word(100, 0xFFFF);
+    d.Drive().Identify(b.Build());
+    d.Choose("Conner CP30254", "A1", 500000, kAta);
+    ExpectGolden(DetailsOf(d), "details_no_lba");
+}
+
+TEST(DeviceDetailsReport, SecuritySupportedNotLocked) {
+    ChosenDrive d;
+    // A password is set (word 128 bit 1) but the drive is unlocked (bit 2 clear).
+    IdentifyBlock b = Drive500();
+    b.SetBits(82, 0x0002).Word(128, 0x0003);
+    d.Drive().Identify(b.Build());
+    d.Choose("ST3500418AS", "CC38", 976773168, kAta);
+    ExpectGolden(DetailsOf(d), "details_security_unlocked");
+}
+
+TEST(DeviceDetailsReport, SecurityLockedHigh) {
+    ChosenDrive d;
+    IdentifyBlock b = Drive500();
+    b.SetBits(82, 0x0002).Word(128, 0x0007);
+    d.Drive().Identify(b.Build());
+    d.Choose("ST3500418AS", "CC38", 976773168, kAta);
+    ExpectGolden(DetailsOf(d), "details_locked_high");
+}
+
+TEST(DeviceDetailsReport, SecurityLockedMaximum) {
+    ChosenDrive d;
+    IdentifyBlock b = Drive500();
+    b.SetBits(82, 0x0002).Word(128, 0x0107);
+    d.Drive().Identify(b.Build());
+    d.Choose("ST3500418AS", "CC38", 976773168, kAta);
+    ExpectGolden(DetailsOf(d), "details_locked_maximum");
+}
+
+TEST(DeviceDetailsReport, AllZeroIdentifyAndDrive1) {
+    ChosenDrive d(1);
+    d.Drive().Identify(IdentifyBlock().Build());
+    d.Choose("", "", 0, kAta, 1);
+    ExpectGolden(DetailsOf(d), "details_all_zero");
+    const auto calls = d.sim.Calls(sim::Call::Control);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].ataDriveHead, 0xB0);
+    EXPECT_EQ(calls[0].ataDriveNumber, 1);
+}
+
+TEST(DeviceDetailsReport, QemuSataDisk) {
+    ChosenDrive d;
+    d.Drive().Identify(testing::LoadHexBlock("qemu_sata_identify.hex"));
+    d.Choose("QEMU-ATA SATA TEST DISK", "QA1.0", 196608, kAta);
+    ExpectGolden(DetailsOf(d), "details_qemu_sata");
+}
+
+TEST(DeviceDetailsReport, CommaDecimalSeparatorReachesBufferSizeAndDiskName) {
+    ChosenDrive d;
+    d.regional.separator = ',';
+    d.Drive().Identify(testing::LoadHexBlock("qemu_sata_identify.hex"));
+    d.Choose("QEMU-ATA SATA TEST DISK", "QA1.0", 196608, kAta);
+    const auto lines = DetailsOf(d);
+    ASSERT_GT(lines.size(), 8u);
+    EXPECT_EQ(lines[3], "Device details for QEMU-ATA SATA TEST DISK    QA1.0    [100,66 Mbytes]");
+    EXPECT_EQ(lines[8], "Buffer size: 262,14 Kbytes");
+}
+
+TEST(DeviceDetailsReport, MidnightHeaderHasTheDateAlone) {
+    ChosenDrive d;
+    d.regional.now = CivilTime{2026, 12, 8, 0, 0, 0};
+    d.Drive().Bus(win::BusTypeUsb);
+    d.Choose("USB Flash Disk", "1100", 7831552, kUsb);
+    const auto lines = DetailsOf(d);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[1], "Current date and time: 08.12.2026");
+}
+
+}  // namespace
+}  // namespace orm
