@@ -1,0 +1,81 @@
+// Win32 answers to the small interfaces the core reaches the screen through. ANSI throughout:
+// the program's texts are single-byte.
+#pragma once
+
+#include <string>
+
+#include "discovery/device_table.h"
+#include "platform/windows/windows_sdk.h"
+#include "shell/sinks.h"
+
+namespace orm::win32ui {
+
+// A fatal error ends the process with this code, so that whoever started the program can tell
+// a failure from a normal end (closing the chooser without a choice still gives 0).
+inline constexpr UINT kFatalExitCode = 1;
+
+// One read-only multi-line edit: every line is appended at its end, none removed.
+class EditSink : public LineSink {
+  public:
+    explicit EditSink(HWND edit) : m_edit(edit) {}
+    void Line(const std::string& text) override;
+
+  private:
+    HWND m_edit;
+};
+
+class ProgressBarSink : public ProgressSink {
+  public:
+    explicit ProgressBarSink(HWND bar) : m_bar(bar) {}
+    void SetPosition(int percent) override;
+
+  private:
+    HWND m_bar;
+};
+
+// The user's regional settings: short date, long time and decimal separator of the user's locale.
+class Win32Regional : public Regional {
+  public:
+    CivilTime Now() override;
+    std::string ShortDate(const CivilTime& t) override;
+    std::string LongTime(const CivilTime& t) override;
+    char DecimalSeparator() override;
+};
+
+// Boxes with no owner window, modal to the whole task: every window of the program is disabled
+// while one is up.
+class Win32MessageBoxes : public MessageBoxes {
+  public:
+    void Show(const std::string& text, const std::string& caption, BoxIcon icon) override;
+    bool Confirm(const std::string& text, const std::string& caption) override;
+};
+
+// The fatal-error box (text, caption, error icon, OK), then the end of the process at once: no
+// further message is dispatched and no close handler runs.
+class Win32FatalSink : public FatalSink {
+  public:
+    explicit Win32FatalSink(MessageBoxes& boxes) : m_boxes(boxes) {}
+    void Fatal(const std::string& text, const std::string& caption) override;
+
+  private:
+    MessageBoxes& m_boxes;
+};
+
+// Dispatches every pending message of the window thread (keyboard navigation included), then
+// says whether the drive is still open: the main window's close handler may have closed it.
+// A quit request met on the way is put back for the main loop.
+class Win32MessagePump : public MessagePump {
+  public:
+    Win32MessagePump(HWND dialogWindow, const RunState& state) : m_window(dialogWindow), m_state(state) {}
+    bool Pump() override;
+
+  private:
+    HWND m_window;
+    const RunState& m_state;
+};
+
+// Dispatches one message to its window, letting `dialogWindow` handle Tab, Enter, Escape and
+// mnemonics first.
+void DispatchWithDialogKeys(HWND dialogWindow, MSG& msg);
+
+}  // namespace orm::win32ui

@@ -1,0 +1,153 @@
+#include "win32ui/window_kit.h"
+
+#include <commctrl.h>
+
+namespace orm::win32ui {
+namespace {
+
+constexpr UINT_PTR kMouseSubclass = 1;
+
+LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+        case WM_NOTIFY:
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+        case WM_DRAWITEM:
+        case kLabelMouseEnter:
+        case kLabelMouseLeave:
+        case kLabelLeftDown:
+        case kLabelLeftUp:
+            return SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK MouseAwareProc(HWND label, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    const HWND top = GetAncestor(label, GA_ROOT);
+    const auto id = static_cast<WPARAM>(GetDlgCtrlID(label));
+    switch (message) {
+        case WM_MOUSEMOVE:
+            if (GetPropA(label, "OrmandelInside") == nullptr) {
+                SetPropA(label, "OrmandelInside", reinterpret_cast<HANDLE>(1));
+                TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, label, 0};
+                TrackMouseEvent(&track);
+                SendMessageA(top, kLabelMouseEnter, id, reinterpret_cast<LPARAM>(label));
+            }
+            break;
+        case WM_MOUSELEAVE:
+            RemovePropA(label, "OrmandelInside");
+            SendMessageA(top, kLabelMouseLeave, id, reinterpret_cast<LPARAM>(label));
+            break;
+        case WM_LBUTTONDOWN:
+            SendMessageA(top, kLabelLeftDown, id, reinterpret_cast<LPARAM>(label));
+            break;
+        case WM_LBUTTONUP:
+            SendMessageA(top, kLabelLeftUp, id, reinterpret_cast<LPARAM>(label));
+            break;
+        case WM_SETCURSOR:
+            SetCursor(LoadCursor(nullptr, IDC_HAND));
+            return TRUE;
+        case WM_NCDESTROY:
+            RemovePropA(label, "OrmandelInside");
+            RemoveWindowSubclass(label, MouseAwareProc, kMouseSubclass);
+            break;
+        default:
+            break;
+    }
+    return DefSubclassProc(label, message, wParam, lParam);
+}
+
+}  // namespace
+
+DesignScale::DesignScale() {
+    HDC screen = GetDC(nullptr);
+    m_dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    if (m_dpi <= 0) m_dpi = 96;
+}
+
+HFONT MakeFont(const DesignScale& s, const char* face, int pixels, bool bold) {
+    return CreateFontA(-s(pixels), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+}
+
+void RegisterWindowClasses(HINSTANCE instance) {
+    static bool registered = false;
+    if (registered) return;
+    registered = true;
+
+    WNDCLASSA panel{};
+    panel.lpfnWndProc = PanelProc;
+    panel.hInstance = instance;
+    panel.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    panel.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    panel.lpszClassName = kPanelClass;
+    RegisterClassA(&panel);
+
+    WNDCLASSA band = panel;
+    band.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    band.lpszClassName = kBandClass;
+    RegisterClassA(&band);
+}
+
+HWND MakeChild(const char* className, const char* text, DWORD style, int x, int y, int w, int h, HWND parent,
+               int id, HFONT font, DWORD exStyle) {
+    HWND child =
+        CreateWindowExA(exStyle, className, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                        reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
+    if (child != nullptr && font != nullptr)
+        SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    return child;
+}
+
+void MakeMouseAware(HWND label) {
+    SetWindowSubclass(label, MouseAwareProc, kMouseSubclass, 0);
+}
+
+void DrawLogo(const DRAWITEMSTRUCT& item) {
+    const RECT& r = item.rcItem;
+    FillRect(item.hDC, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HBRUSH disc = CreateSolidBrush(RGB(0, 64, 160));
+    HGDIOBJ oldBrush = SelectObject(item.hDC, disc);
+    HGDIOBJ oldPen = SelectObject(item.hDC, GetStockObject(NULL_PEN));
+    Ellipse(item.hDC, r.left, r.top, r.right, r.bottom);
+    SelectObject(item.hDC, GetStockObject(WHITE_BRUSH));
+    const int inset = (r.right - r.left) / 4;
+    Ellipse(item.hDC, r.left + inset, r.top + inset, r.right - inset, r.bottom - inset);
+    SelectObject(item.hDC, oldPen);
+    SelectObject(item.hDC, oldBrush);
+    DeleteObject(disc);
+}
+
+std::string WindowText(HWND window) {
+    const int length = GetWindowTextLengthA(window);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    GetWindowTextA(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+SIZE TextExtent(HWND control, const std::string& text) {
+    SIZE size{};
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return size;
+}
+
+void CentreOnScreen(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace orm::win32ui

@@ -1,0 +1,59 @@
+// Small pieces both native windows are built from: design-to-screen scaling, fonts, child
+// controls, page panels, the clickable label and the logo.
+#pragma once
+
+#include <string>
+
+#include "platform/windows/windows_sdk.h"
+
+namespace orm::win32ui {
+
+// Sizes are designed at 120 pixels per inch and scaled to the screen's when a window is made.
+class DesignScale {
+  public:
+    DesignScale();
+    int operator()(int designPixels) const { return MulDiv(designPixels, m_dpi, 120); }
+
+  private:
+    int m_dpi = 96;
+};
+
+inline constexpr COLORREF kCopyrightGray = RGB(128, 128, 128);
+inline constexpr COLORREF kBlue = RGB(0, 0, 255);
+inline constexpr COLORREF kRed = RGB(255, 0, 0);
+inline constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+// A font `pixels` high at 120 pixels per inch.
+HFONT MakeFont(const DesignScale& s, const char* face, int pixels, bool bold);
+
+// Registers the window classes of the program (once).
+void RegisterWindowClasses(HINSTANCE instance);
+
+// A plain child window that holds other controls and hands their notifications (commands,
+// notifications, colour requests, owner drawing) to the top-level window it belongs to.
+inline constexpr const char* kPanelClass = "OrmandelPanel";
+// A white band across the top of a window.
+inline constexpr const char* kBandClass = "OrmandelBand";
+
+HWND MakeChild(const char* className, const char* text, DWORD style, int x, int y, int w, int h, HWND parent,
+               int id, HFONT font, DWORD exStyle = 0);
+
+// A static label that reports the mouse to its top-level window: entering and leaving it, left
+// button down and up (WM_APP messages below, wParam = control id). A click reaches the window as
+// STN_CLICKED.
+void MakeMouseAware(HWND label);
+inline constexpr UINT kLabelMouseEnter = WM_APP + 1;
+inline constexpr UINT kLabelMouseLeave = WM_APP + 2;
+inline constexpr UINT kLabelLeftDown = WM_APP + 3;
+inline constexpr UINT kLabelLeftUp = WM_APP + 4;
+
+// The program's logo, painted into an owner-drawn static.
+void DrawLogo(const DRAWITEMSTRUCT& item);
+
+// The text of a window, and the size of a text in a control's font.
+std::string WindowText(HWND window);
+SIZE TextExtent(HWND control, const std::string& text);
+
+void CentreOnScreen(HWND window);
+
+}  // namespace orm::win32ui
