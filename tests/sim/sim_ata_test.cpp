@@ -129,6 +129,8 @@ TEST_F(SimAta, DriveWithoutAtaRefuses) {
     // A short input is refused, not read past its end.
     EXPECT_FALSE(sim.Control(h, SMART_SEND_DRIVE_COMMAND, enable.data(), 8, out.data(), 16, &n));
     EXPECT_EQ(sim.LastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(sim.Control(h, IOCTL_SCSI_MINIPORT, b.data(), 40, b.data(), kMiniportBufferLength, &n));
+    EXPECT_EQ(sim.LastError(), ERROR_INVALID_PARAMETER);
 }
 
 TEST(AtaBlocks, TextsInAtaOrderAndLbaWords) {

@@ -196,7 +196,8 @@ bool SimPlatform::Impl::Control(OpenHandle& oh, JournalEntry& e, std::uint32_t c
         case IOCTL_SCSI_MINIPORT: {
             if (inSize < sizeof(SRB_IO_CONTROL)) return fail(ERROR_INVALID_PARAMETER);
             const std::uint32_t miniportCode = GetLe32(in + offsetof(SRB_IO_CONTROL, ControlCode));
-            if (miniportCode != IOCTL_SCSI_MINIPORT_IDENTIFY || !hasCmd) return fail(ERROR_INVALID_FUNCTION);
+            if (miniportCode != IOCTL_SCSI_MINIPORT_IDENTIFY) return fail(ERROR_INVALID_FUNCTION);
+            if (!hasCmd) return fail(ERROR_INVALID_PARAMETER);
             if (!spec.identify) return fail(ERROR_INVALID_FUNCTION);
             if (e.ataCommand != ATA_IDENTIFY_DEVICE) return fail(ERROR_INVALID_PARAMETER);
             if (outSize < kMiniportMinReturned) return fail(ERROR_INSUFFICIENT_BUFFER);
