@@ -115,6 +115,16 @@ TEST(SimControl, GeometryLengthAndAdapter) {
     EXPECT_EQ(sim.LastError(), ERROR_INVALID_FUNCTION);
 }
 
+TEST(SimDrives, SectorsAndSectorSizeInEitherOrder) {
+    SimPlatform sim;
+    sim.AddDrive(0).Sectors(1000).SectorSize(4096);
+    sim.AddDrive(1).SectorSize(4096).Sectors(1000);
+    sim.AddDrive(2).Sectors(1000).Length(5000).SectorSize(4096);
+    EXPECT_EQ(sim.Drive(0).length, 4'096'000);
+    EXPECT_EQ(sim.Drive(1).length, 4'096'000);
+    EXPECT_EQ(sim.Drive(2).length, 5000);
+}
+
 TEST(SimControl, DeviceDescriptorTextsAndCut) {
     SimPlatform sim;
     sim.AddDrive(0).Sectors(10).Vendor("ACME").Product("Disk 1").Revision("").Serial("S123").Removable().Bus(

@@ -143,13 +143,16 @@ DriveBuilder& DriveBuilder::Bus(std::uint8_t busType) {
 }
 DriveBuilder& DriveBuilder::SectorSize(std::uint32_t reported) {
     Spec().reportedSectorSize = reported;
+    if (m_sectors) Spec().length = *m_sectors * static_cast<std::int64_t>(reported);
     return *this;
 }
 DriveBuilder& DriveBuilder::Length(std::int64_t bytes) {
+    m_sectors.reset();
     Spec().length = bytes;
     return *this;
 }
 DriveBuilder& DriveBuilder::Sectors(std::int64_t count) {
+    m_sectors = count;
     Spec().length = count * static_cast<std::int64_t>(Spec().reportedSectorSize);
     return *this;
 }

@@ -41,11 +41,11 @@ enum class Call {
 struct JournalEntry {
     Call call = Call::Open;
     Handle handle = kNoHandle;
-    int drive = -1;                // drive number behind the handle (or opened by path); -1 if none
-    std::string text;              // Open: path; LoadLib/FindSymbol: name; OpenWebAddress: address
-    std::uint32_t access = 0;      // Open: desired access
-    std::uint32_t code = 0;        // Control: control code
-    std::uint32_t propertyId = 0;  // Control, IOCTL_STORAGE_QUERY_PROPERTY: PropertyId of the query
+    int drive = -1;                   // drive number behind the handle (or opened by path); -1 if none
+    std::string text;                 // Open: path; LoadLib/FindSymbol: name; OpenWebAddress: address
+    std::uint32_t access = 0;         // Open: desired access
+    std::uint32_t code = 0;           // Control: control code
+    std::uint32_t propertyId = 0;     // Control, IOCTL_STORAGE_QUERY_PROPERTY: PropertyId of the query
     std::vector<std::uint8_t> input;  // Control: copy of the input bytes
     std::uint32_t outSize = 0;        // Control: output length passed
     std::uint8_t ataFeatures = 0;     // SMART / miniport IDENTIFY: register values sent
@@ -70,20 +70,20 @@ struct ControlKey {
 };
 
 struct DriveFaults {
-    std::optional<std::uint32_t> openError;      // Open fails with this code
-    std::optional<std::uint32_t> openLastError;  // Open succeeds but leaves this last error
-    std::map<ControlKey, std::uint32_t> controlFails;     // call fails with this code (0 allowed)
-    std::map<ControlKey, std::uint32_t> controlReturns;   // call succeeds reporting this count
-    std::map<std::int64_t, std::uint32_t> seekFails;      // positioning at offset fails, always
-    std::map<std::int64_t, std::int64_t> seekReports;     // positioning at offset reports this
-    std::map<std::int64_t, std::uint32_t> writeFails;     // a write starting at offset fails
-    std::map<std::int64_t, std::uint32_t> shortWrites;    // a write at offset writes this many
-    std::optional<std::uint32_t> flushError;              // Flush fails with this code
-    bool refuseSmartEnable = false;                       // SMART ENABLE OPERATIONS fails
-    std::optional<std::uint32_t> smartReadReturns;        // bytes returned by SMART READ DATA
-    bool smartReadNoHeader = false;                       // 512-byte answer: data at offset 0
-    std::optional<std::uint32_t> identifyReturns;         // bytes returned by miniport IDENTIFY
-    std::optional<std::uint8_t> driverError;              // DRIVERSTATUS.bDriverError in answers
+    std::optional<std::uint32_t> openError;              // Open fails with this code
+    std::optional<std::uint32_t> openLastError;          // Open succeeds but leaves this last error
+    std::map<ControlKey, std::uint32_t> controlFails;    // call fails with this code (0 allowed)
+    std::map<ControlKey, std::uint32_t> controlReturns;  // call succeeds reporting this count
+    std::map<std::int64_t, std::uint32_t> seekFails;     // positioning at offset fails, always
+    std::map<std::int64_t, std::int64_t> seekReports;    // positioning at offset reports this
+    std::map<std::int64_t, std::uint32_t> writeFails;    // a write starting at offset fails
+    std::map<std::int64_t, std::uint32_t> shortWrites;   // a write at offset writes this many
+    std::optional<std::uint32_t> flushError;             // Flush fails with this code
+    bool refuseSmartEnable = false;                      // SMART ENABLE OPERATIONS fails
+    std::optional<std::uint32_t> smartReadReturns;       // bytes returned by SMART READ DATA
+    bool smartReadNoHeader = false;                      // 512-byte answer: data at offset 0
+    std::optional<std::uint32_t> identifyReturns;        // bytes returned by miniport IDENTIFY
+    std::optional<std::uint8_t> driverError;             // DRIVERSTATUS.bDriverError in answers
     bool vanishAfterOpen = false;  // every call on an open handle fails with ERROR_DEVICE_NOT_CONNECTED
 };
 
@@ -109,13 +109,14 @@ struct DriveSpec {
 class SimPlatform;
 
 class DriveBuilder {
-public:
+  public:
     DriveBuilder(SimPlatform& platform, unsigned number) : m_platform(platform), m_number(number) {}
 
     DriveBuilder& Bus(std::uint8_t busType);
     DriveBuilder& SectorSize(std::uint32_t reported);
     DriveBuilder& Length(std::int64_t bytes);
-    DriveBuilder& Sectors(std::int64_t count);  // length = count x the reported sector size
+    // length = count x the reported sector size, in whichever order Sectors and SectorSize come.
+    DriveBuilder& Sectors(std::int64_t count);
     DriveBuilder& MaxTransfer(std::uint32_t bytes);
     DriveBuilder& Removable(bool removable = true);
     DriveBuilder& Vendor(const std::string& text);
@@ -148,15 +149,16 @@ public:
 
     DriveSpec& Spec();
 
-private:
+  private:
     SimPlatform& m_platform;
     unsigned m_number;
+    std::optional<std::int64_t> m_sectors;  // set by Sectors, kept for a later SectorSize
 };
 
 // Answers like Windows for "\\.\PhysicalDrive<n>": drive paths, control codes, errors and texts
 // are those of Windows, so the core sees exactly what it would see there.
 class SimPlatform : public KernelServices {
-public:
+  public:
     SimPlatform();
     ~SimPlatform() override;
 
@@ -230,7 +232,7 @@ public:
     bool FreeLib(void* module) override;
     bool OpenWebAddress(const std::string& address) override;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     friend class DriveBuilder;
