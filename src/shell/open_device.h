@@ -1,0 +1,40 @@
+// The chosen drive, opened for reading and writing once the chooser has ended, and closed with
+// the main window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "discovery/device_table.h"
+#include "platform/kernel_services.h"
+#include "shell/sinks.h"
+
+namespace orm {
+
+inline constexpr std::uint32_t kGenericRead = 0x80000000u;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
+inline constexpr std::uint32_t kShareReadWrite = 1u | 2u;
+inline constexpr std::uint32_t kOpenExisting = 3;
+
+inline constexpr const char* kOpenErrorText = "Error opening device: ";
+
+// What opening the drive shows in the main window.
+class OpenDeviceView {
+  public:
+    virtual ~OpenDeviceView() = default;
+    virtual void SetDiskName(const std::string& text) = 0;
+    virtual void SetStatusPanel1(const std::string& text) = 0;
+};
+
+// Puts the disk name into the label, opens the chosen record's device into DeviceHandle and,
+// only when that worked, fills status panel 1 and writes the details report into `detailsLog`.
+// A failed open (invalid handle, or any last error besides 0) is reported once through `fatal`
+// and gives false; DeviceHandle then stays kNoHandle.
+bool OpenChosenDevice(KernelServices& ks, RunState& state, OpenDeviceView& view, LineSink& detailsLog,
+                      Regional& regional, FatalSink& fatal);
+
+// Closes DeviceHandle when one is open (the result is ignored) and forgets it, so that nothing
+// uses the handle after it is closed.
+void CloseDevice(KernelServices& ks, RunState& state);
+
+}  // namespace orm

@@ -1,0 +1,344 @@
+#include "ui/fm_main.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "reports/smart_report.h"
+#include "shell/date_time.h"
+#include "shell/product.h"
+#include "shell/startup_sequence.h"
+#include "ui/click_label.h"
+#include "ui/fm_choose.h"
+#include "ui/fonts.h"
+#include "ui/window_parts.h"
+#include "wipe/wipe_command.h"
+
+namespace orm::ui {
+
+namespace {
+
+// Status panel widths at 120 pixels per inch.
+constexpr int kPanelWidths[3] = {350, 450, 50};
+
+QPlainTextEdit* Memo(const char* name, const QFont& font) {
+    auto* memo = new QPlainTextEdit;
+    memo->setObjectName(name);
+    memo->setReadOnly(true);
+    memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setFont(font);
+    QPalette palette = memo->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    memo->setPalette(palette);
+    return memo;
+}
+
+// A strip of fixed height whose button keeps its distance to the strip's right and bottom edges.
+QWidget* ButtonStrip(const char* name, int height, QPushButton* button, int top, int rightGap,
+                     int bottomGap) {
+    auto* strip = new QWidget;
+    strip->setObjectName(name);
+    strip->setFixedHeight(height);
+    auto* layout = new QHBoxLayout(strip);
+    layout->setContentsMargins(0, top, rightGap, bottomGap);
+    layout->addStretch(1);
+    layout->addWidget(button, 0, Qt::AlignBottom);
+    return strip;
+}
+
+// Both windows take start-up's changes through this.
+class StartupWindows : public StartupView {
+  public:
+    StartupWindows(TFmMain& main, TFmChoose& chooser) : m_main(main), m_chooser(chooser) {}
+    void PlaceLogos() override {
+        m_chooser.PlaceLogo();
+        m_main.PlaceLogo();
+    }
+    void SetTitles(const std::string& title) override { m_main.SetTitles(title); }
+    void SetCopyrightLines(const std::string& chooserLine, const std::string& mainLine) override {
+        m_chooser.SetCopyright(chooserLine);
+        m_main.SetCopyright(mainLine);
+    }
+    void SetChooserStatus(const std::string& text) override { m_chooser.SetStatusText(text); }
+
+  private:
+    TFmMain& m_main;
+    TFmChoose& m_chooser;
+};
+
+}  // namespace
+
+TFmMain::TFmMain(ShellServices services, QWidget* parent)
+    : QWidget(parent, kFixedWindowFlags), m_services(services), m_scale(ScreenScale()) {
+    const DesignScale& s = m_scale;
+    setObjectName("FmMain");
+    setFont(WindowFont(s, 15));
+    setFixedSize(s(1095), s(721));
+    setWindowIcon(QIcon(LogoPixmap(32)));
+
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+
+    Panel2 = WhiteBand("Panel2", s(55));
+    lbDiskName = new QLabel(Panel2);
+    lbDiskName->setObjectName("lbDiskName");
+    lbDiskName->setFont(WindowFont(s, 17, true));
+    lbDiskName->move(s(24), s(16));
+    imgLogo = LogoLabel(Panel2);
+    root->addWidget(Panel2);
+    root->addWidget(Separator("Panel3", s(2)));
+
+    QWidget* Panel10 = BorderPanel("Panel10", s(10));
+    pages = new QTabWidget;
+    pages->setObjectName("pages");
+
+    const QFont memoFont = MemoFont(s, 15);
+    // Page 0: the details report.
+    auto* TabSheet3 = BorderPanel("TabSheet3", 0);
+    QWidget* Panel14 = BorderPanel("Panel14", s(10));
+    QWidget* Panel16 = BorderPanel("Panel16", s(10));
+    Log_Details = Memo("Log_Details", memoFont);
+    Panel16->layout()->addWidget(Log_Details);
+    Panel14->layout()->addWidget(Panel16);
+    TabSheet3->layout()->addWidget(Panel14);
+    pages->addTab(TabSheet3, "Device details");
+
+    // Page 1: the wipe log, its progress and the command.
+    auto* TabSheet1 = BorderPanel("TabSheet1", 0);
+    QWidget* Panel1 = BorderPanel("Panel1", s(10));
+    auto* panel1Layout = static_cast<QVBoxLayout*>(Panel1->layout());
+    QWidget* Panel5 = BorderPanel("Panel5", s(10));
+    Panel5->setFixedHeight(s(345));
+    Log_BenchMark = Memo("Log_BenchMark", font());
+    Panel5->layout()->addWidget(Log_BenchMark);
+    QWidget* Panel7 = BorderPanel("Panel7", s(10));
+    Panel7->setFixedHeight(s(112));
+    auto* GroupBox2 = new QGroupBox("Current task progress");
+    GroupBox2->setObjectName("GroupBox2");
+    auto* groupLayout = new QVBoxLayout(GroupBox2);
+    groupLayout->setContentsMargins(0, 0, 0, 0);
+    QWidget* Panel9 = BorderPanel("Panel9", s(15));
+    pbCurrentTask = new QProgressBar;
+    pbCurrentTask->setObjectName("pbCurrentTask");
+    pbCurrentTask->setRange(0, 100);
+    pbCurrentTask->setValue(0);
+    pbCurrentTask->setTextVisible(false);
+    Panel9->layout()->addWidget(pbCurrentTask);
+    groupLayout->addWidget(Panel9);
+    Panel7->layout()->addWidget(GroupBox2);
+    btRunBenchmarks = new QPushButton("WIPE THIS DEVICE");
+    btRunBenchmarks->setObjectName("btRunBenchmarks");
+    btRunBenchmarks->setFixedSize(s(217), s(33));
+    btRunBenchmarks->setAutoDefault(false);
+    btRunBenchmarks->setDefault(true);
+    auto* Panel6 = new QWidget;
+    Panel6->setObjectName("Panel6");
+    Panel6->setFixedHeight(s(21));
+    panel1Layout->addWidget(Panel5);
+    panel1Layout->addWidget(Panel7);
+    panel1Layout->addStretch(1);
+    panel1Layout->addWidget(Panel6);
+    panel1Layout->addWidget(ButtonStrip("Panel4", s(51), btRunBenchmarks, s(4), s(10), s(14)));
+    TabSheet1->layout()->addWidget(Panel1);
+    pages->addTab(TabSheet1, "WIPE");
+
+    // Page 2: the SMART report and its command.
+    auto* TabSheet2 = BorderPanel("TabSheet2", 0);
+    QWidget* Panel11 = BorderPanel("Panel11", s(10));
+    QWidget* Panel13 = BorderPanel("Panel13", s(10));
+    Log_Smart = Memo("Log_Smart", memoFont);
+    Panel13->layout()->addWidget(Log_Smart);
+    btGetSmart = new QPushButton("&Get SMART Attributes");
+    btGetSmart->setObjectName("btGetSmart");
+    btGetSmart->setFixedSize(s(217), s(33));
+    btGetSmart->setAutoDefault(false);
+    btGetSmart->setDefault(true);
+    Panel11->layout()->addWidget(Panel13);
+    Panel11->layout()->addWidget(ButtonStrip("Panel12", s(63), btGetSmart, s(16), s(10), s(14)));
+    TabSheet2->layout()->addWidget(Panel11);
+    pages->addTab(TabSheet2, "S.M.A.R.T.");
+
+    auto* Panel17 = new QWidget;
+    Panel17->setObjectName("Panel17");
+    Panel17->setFixedHeight(s(28));
+    lbCopyright = new ClickLabel(Panel17);
+    lbCopyright->setObjectName("lbCopyright");
+    lbCopyright->setFont(WindowFont(s, 13, true));
+    SetTextColour(lbCopyright, kCopyrightGray);
+    lbCopyright->setCursor(Qt::PointingHandCursor);
+    lbCopyright->move(s(8), s(10));
+    Panel10->layout()->addWidget(pages);
+    Panel10->layout()->addWidget(Panel17);
+    root->addWidget(Panel10, 1);
+
+    StatusBar = MakeStatusBar(s(26));
+    for (int i = 0; i < 3; ++i) {
+        m_panels[i] = new QLabel;
+        m_panels[i]->setObjectName(QString("StatusPanel%1").arg(i));
+        m_panels[i]->setFixedWidth(s(kPanelWidths[i]));
+        m_panels[i]->setFrameShape(QFrame::Panel);
+        m_panels[i]->setFrameShadow(QFrame::Sunken);
+        m_panels[i]->setAlignment((i == 2 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        StatusBar->addWidget(m_panels[i]);
+    }
+    root->addWidget(StatusBar);
+
+    m_wipeLog = std::make_unique<MemoSink>(Log_BenchMark);
+    m_detailsLog = std::make_unique<MemoSink>(Log_Details);
+    m_smartLog = std::make_unique<MemoSink>(Log_Smart);
+    m_progress = std::make_unique<ProgressBarSink>(pbCurrentTask);
+    m_pump = std::make_unique<QtMessagePump>(m_services.state);
+    m_wipe = [this] { RunWipe(); };
+    m_smart = [this] { RunSmart(); };
+
+    connect(btRunBenchmarks, &QPushButton::clicked, this, &TFmMain::btRunBenchmarksClick);
+    connect(btGetSmart, &QPushButton::clicked, this, &TFmMain::btGetSmartClick);
+    connect(imgLogo, &ClickLabel::clicked, this, &TFmMain::OpenMakerPage);
+    connect(lbCopyright, &ClickLabel::clicked, this, &TFmMain::OpenMakerPage);
+    connect(lbCopyright, &ClickLabel::mouseEntered, this, [this] { SetTextColour(lbCopyright, Qt::blue); });
+    connect(lbCopyright, &ClickLabel::mouseLeft, this,
+            [this] { SetTextColour(lbCopyright, kCopyrightGray); });
+    connect(lbCopyright, &ClickLabel::mousePressed, this, &TFmMain::lbCopyrightMouseDown);
+    connect(lbCopyright, &ClickLabel::mouseReleased, this, &TFmMain::lbCopyrightMouseUp);
+
+    FormCreate();
+}
+
+TFmMain::~TFmMain() = default;
+
+void TFmMain::FormCreate() {
+    pages->setCurrentIndex(0);
+}
+
+ShowResult TFmMain::FormShow(TFmChoose& chooser) {
+    StartupWindows view(*this, chooser);
+    StartupContext startup{m_services.ks,    m_services.state, view, *m_wipeLog, m_services.regional,
+                           m_services.fatal, m_services.setup};
+    if (!StartupChecks(startup)) return ShowResult::Fatal;
+    if (!chooser.ChooseDevice()) return ShowResult::NothingChosen;
+    if (!OpenChosenDevice(m_services.ks, m_services.state, *this, *m_detailsLog, m_services.regional,
+                          m_services.fatal)) {
+        return ShowResult::Fatal;
+    }
+    CentreOnScreen(this);
+    return ShowResult::Opened;
+}
+
+void TFmMain::SetControlsEnabled(bool enabled) {
+    btRunBenchmarks->setEnabled(enabled);
+    btGetSmart->setEnabled(enabled);
+    pages->setEnabled(enabled);
+}
+
+void TFmMain::LogWipe(const std::string& message) {
+    orm::LogWipe(*m_wipeLog, m_services.regional, message);
+}
+void TFmMain::LogDetails(const std::string& message) {
+    m_detailsLog->Line(message);
+}
+void TFmMain::LogSmart(const std::string& message) {
+    m_smartLog->Line(message);
+}
+
+void TFmMain::PlaceLogo() {
+    layout()->activate();
+    const LogoPlace place = PlaceLogoInBand(Panel2->width(), Panel2->height());
+    imgLogo->setGeometry(place.left, place.top, place.width, place.height);
+}
+
+void TFmMain::SetTitles(const std::string& title) {
+    setWindowTitle(ToQt(title));
+    QCoreApplication::setApplicationName(ToQt(title));
+    m_panels[0]->setText(ToQt(title));
+}
+
+void TFmMain::SetCopyright(const std::string& line) {
+    lbCopyright->setText(ToQt(line));
+    lbCopyright->adjustSize();
+}
+
+void TFmMain::SetDiskName(const std::string& text) {
+    lbDiskName->setText(ToQt(text));
+    lbDiskName->adjustSize();
+}
+
+void TFmMain::SetStatusPanel1(const std::string& text) {
+    m_panels[1]->setText(ToQt(text));
+}
+
+QString TFmMain::StatusPanelText(int panel) const {
+    return m_panels[panel]->text();
+}
+
+void TFmMain::SetCommands(std::function<void()> wipe, std::function<void()> smart) {
+    m_wipe = std::move(wipe);
+    m_smart = std::move(smart);
+}
+
+void TFmMain::closeEvent(QCloseEvent* event) {
+    // FormClose. A wipe pumping messages under this learns from the pump that the handle is gone.
+    CloseDevice(m_services.ks, m_services.state);
+    event->accept();
+}
+
+void TFmMain::keyPressEvent(QKeyEvent* event) {
+    // Both command buttons are default buttons: Enter, when the focused control leaves it,
+    // presses the button of the page shown.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        QPushButton* button = pages->currentIndex() == 1   ? btRunBenchmarks
+                              : pages->currentIndex() == 2 ? btGetSmart
+                                                           : nullptr;
+        if (button != nullptr && button->isEnabled() && pages->isEnabled()) {
+            button->click();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TFmMain::btRunBenchmarksClick() {
+    if (m_wipe) m_wipe();
+}
+
+void TFmMain::btGetSmartClick() {
+    if (m_smart) m_smart();
+}
+
+void TFmMain::RunWipe() {
+    WipeContext ctx{m_services.ks, m_services.state, m_services.regional, *m_wipeLog,
+                    *m_progress,   *m_pump,          m_services.boxes,    *this};
+    RunWipeCommand(ctx);
+}
+
+void TFmMain::RunSmart() {
+    ReportContext ctx{m_services.ks, m_services.state, m_services.regional, *m_smartLog};
+    RunSmartCommand(ctx, *this);
+}
+
+void TFmMain::lbCopyrightMouseDown(Qt::MouseButton button) {
+    if (button == Qt::LeftButton) SetTextColour(lbCopyright, Qt::red);
+}
+
+void TFmMain::lbCopyrightMouseUp(Qt::MouseButton button) {
+    if (button == Qt::LeftButton) SetTextColour(lbCopyright, kCopyrightGray);
+}
+
+void TFmMain::OpenMakerPage() {
+    m_services.ks.OpenWebAddress(kMakerWebAddress);
+}
+
+}  // namespace orm::ui

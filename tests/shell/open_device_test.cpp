@@ -1,0 +1,159 @@
+// Opening the chosen drive for reading and writing, and closing it with the main window.
+#include "shell/open_device.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/sim/ata_blocks.h"
+#include "platform/sim/sim_platform.h"
+#include "shell/chooser_rows.h"
+#include "shell_recorders.h"
+
+namespace orm {
+namespace {
+
+struct LineRecorder : LineSink {
+    std::vector<std::string> lines;
+    void Line(const std::string& text) override { lines.push_back(text); }
+};
+
+struct FixedClock : Regional {
+    CivilTime Now() override { return CivilTime{2026, 12, 8, 0, 0, 0}; }
+    std::string ShortDate(const CivilTime&) override { return "08.12.2026"; }
+    std::string LongTime(const CivilTime&) override { return "0:00:00"; }
+    char DecimalSeparator() override { return '.'; }
+};
+
+struct ViewRecorder : OpenDeviceView {
+    std::vector<std::string> steps;
+    std::string diskName, panel1;
+    void SetDiskName(const std::string& text) override {
+        steps.push_back("name");
+        diskName = text;
+    }
+    void SetStatusPanel1(const std::string& text) override {
+        steps.push_back("panel1");
+        panel1 = text;
+    }
+};
+
+class OpenDeviceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        state.DrivesFound = 1;
+        state.ChosenIndex = 1;
+        state.DeviceChosen = true;
+        TDeviceTable& r = state.Record(1);
+        r.DevicePath = sim.DrivePath(3);
+        std::snprintf(r.Model, sizeof r.Model, "%s", "ST380011A");
+        std::memcpy(r.Firmware, "3.06    ", 8);
+        r.SectorCount = 156301488;
+        r.BytesPerSector = 512;
+        r.BusType = 3;
+    }
+    sim::DriveBuilder Drive() {
+        return std::move(sim.AddDrive(3).Bus(3).Sectors(156301488).Identify(
+            sim::IdentifyBlock().Model("ST380011A").Firmware("3.06").Lba28(156301488).Build()));
+    }
+    bool Open() { return OpenChosenDevice(sim, state, view, details, clock, fatal); }
+
+    sim::SimPlatform sim;
+    RunState state;
+    ViewRecorder view;
+    LineRecorder details;
+    FixedClock clock;
+    testing::FatalRecorder fatal;
+};
+
+TEST_F(OpenDeviceTest, OpensForReadingAndWritingThenWritesTheDetails) {
+    Drive();
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(fatal.calls.empty());
+    const auto opens = sim.Calls(sim::Call::Open);
+    ASSERT_EQ(opens.size(), 1u);
+    EXPECT_EQ(opens[0].text, sim.DrivePath(3));
+    EXPECT_EQ(opens[0].access, 0xC0000000u);
+    EXPECT_NE(state.DeviceHandle, kNoHandle);
+    EXPECT_NE(state.DeviceHandle, kInvalidHandle);
+    EXPECT_EQ(view.diskName, "ST380011A    3.06    [80.02 Gbytes]");
+    EXPECT_EQ(view.panel1, view.diskName);
+    EXPECT_EQ(view.steps, (std::vector<std::string>{"name", "panel1"}));
+    ASSERT_GE(details.lines.size(), 5u);
+    EXPECT_EQ(details.lines[0], " ");
+    EXPECT_EQ(details.lines[1], "Current date and time: 08.12.2026") << "midnight: the date alone";
+    EXPECT_EQ(details.lines[3], "Device details for ST380011A    3.06    [80.02 Gbytes]");
+
+    const Handle handle = state.DeviceHandle;
+    CloseDevice(sim, state);
+    ASSERT_EQ(sim.Calls(sim::Call::Close).size(), 1u);
+    EXPECT_EQ(sim.Calls(sim::Call::Close)[0].handle, handle);
+    EXPECT_EQ(state.DeviceHandle, kNoHandle) << "the closed handle is never used again";
+    CloseDevice(sim, state);
+    EXPECT_EQ(sim.Calls(sim::Call::Close).size(), 1u);
+}
+
+TEST_F(OpenDeviceTest, CloseWithoutOpenDoesNothing) {
+    CloseDevice(sim, state);
+    EXPECT_TRUE(sim.Calls(sim::Call::Close).empty());
+}
+
+TEST_F(OpenDeviceTest, InvalidHandleIsFatalWithTheSystemText) {
+    Drive().FailOpen(5);
+    EXPECT_FALSE(Open());
+    ASSERT_EQ(fatal.calls.size(), 1u);
+    EXPECT_EQ(fatal.calls[0].first, "Error opening device: Access is denied");
+    EXPECT_EQ(fatal.calls[0].second, "Error");
+    EXPECT_EQ(state.DeviceHandle, kNoHandle);
+    EXPECT_TRUE(view.panel1.empty()) << "status panel 1 only after a successful open";
+    EXPECT_TRUE(details.lines.empty());
+    EXPECT_EQ(view.diskName, "ST380011A    3.06    [80.02 Gbytes]");
+}
+
+TEST_F(OpenDeviceTest, ValidHandleWithLastErrorIsAFailedOpen) {
+    Drive().OpenWithLastError(87);
+    EXPECT_FALSE(Open());
+    ASSERT_EQ(fatal.calls.size(), 1u);
+    EXPECT_EQ(fatal.calls[0].first, "Error opening device: The parameter is incorrect");
+    EXPECT_EQ(fatal.calls[0].second, "Error");
+    EXPECT_TRUE(view.panel1.empty());
+    EXPECT_TRUE(details.lines.empty());
+    EXPECT_EQ(state.DeviceHandle, kNoHandle);
+    // Nothing is sent to the drive: the handle it got is given back at once.
+    EXPECT_TRUE(sim.Calls(sim::Call::Control).empty());
+}
+
+TEST_F(OpenDeviceTest, CodeWithoutSystemTextLeavesTheHeadAlone) {
+    Drive().FailOpen(0xDEAD);
+    EXPECT_FALSE(Open());
+    ASSERT_EQ(fatal.calls.size(), 1u);
+    EXPECT_EQ(fatal.calls[0].first, "Error opening device: ");
+}
+
+TEST(ChooserRowTextsTest, ColumnsOfOneRecord) {
+    TDeviceTable r;
+    std::memcpy(r.Model, "  ST380011A   ", 14);
+    std::memcpy(r.Firmware, "3.06    ", 8);  // fills the field: no zero byte
+    std::memcpy(r.SerialNumber, "5JV3ABCD  ", 10);
+    r.SectorCount = 156301488;
+    r.BytesPerSector = 4096;  // the size still counts 512 bytes a sector
+    r.BusType = 3;
+    const auto row = ChooserRowTexts(r, '.');
+    EXPECT_EQ(row[0], "ATA");
+    EXPECT_EQ(row[1], "ST380011A");
+    EXPECT_EQ(row[2], "3.06    ");
+    EXPECT_EQ(row[3], "5JV3ABCD  ");
+    EXPECT_EQ(row[4], "156301488");
+    EXPECT_EQ(row[5], "80.02 Gbytes");
+    r.BusType = 7;
+    r.SectorCount = 65535;
+    const auto usb = ChooserRowTexts(r, ',');
+    EXPECT_EQ(usb[0], "USB");
+    EXPECT_EQ(usb[5], "33,55 Mbytes");
+}
+
+}  // namespace
+}  // namespace orm

@@ -1,0 +1,70 @@
+#include "ui_test_support.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+
+#include "platform/sim/ata_blocks.h"
+
+namespace orm::uitest {
+
+std::string FixedRegional::ShortDate(const CivilTime& t) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d", t.day, t.month, t.year);
+    return text;
+}
+
+std::string FixedRegional::LongTime(const CivilTime& t) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d:%02d:%02d", t.hour, t.minute, t.second);
+    return text;
+}
+
+Harness::Harness() : fatal(boxes, [this](int code) { exitCodes.push_back(code); }) {
+    main = std::make_unique<ui::TFmMain>(ui::ShellServices{sim, state, regional, boxes, fatal, setup});
+    chooser = std::make_unique<ui::TFmChoose>(sim, state, regional, boxes);
+}
+
+Harness::~Harness() {
+    chooser.reset();
+    main.reset();
+}
+
+void AddAtaDrive(sim::SimPlatform& sim, unsigned number, std::int64_t sectors, const std::string& model) {
+    sim.AddDrive(number)
+        .Bus(3)
+        .Sectors(sectors)
+        .Product(model)
+        .Revision("3.06")
+        .Serial("SN" + std::to_string(number))
+        .Identify(sim::IdentifyBlock()
+                      .Model(model)
+                      .Firmware("3.06")
+                      .Serial("SN" + std::to_string(number))
+                      .Lba28(static_cast<std::uint32_t>(sectors))
+                      .Build());
+}
+
+void WhenModal(std::function<void(QDialog&)> act, int timeoutMs) {
+    auto* timer = new QTimer;
+    auto waited = std::make_shared<int>(0);
+    constexpr int kPollMs = 20;
+    QObject::connect(timer, &QTimer::timeout, [timer, waited, act, timeoutMs] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr && dialog->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            act(*dialog);
+            return;
+        }
+        *waited += kPollMs;
+        if (*waited >= timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+            if (dialog != nullptr) dialog->reject();
+        }
+    });
+    timer->start(kPollMs);
+}
+
+}  // namespace orm::uitest

@@ -1,0 +1,71 @@
+// Recorders and fixed answers for the window tests.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_platform.h"
+#include "shell/setup_library.h"
+#include "shell/sinks.h"
+#include "ui/fm_choose.h"
+#include "ui/fm_main.h"
+#include "ui/qt_sinks.h"
+
+namespace orm::uitest {
+
+struct ShownBox {
+    std::string text, caption;
+    BoxIcon icon = BoxIcon::Information;
+};
+
+class RecordingBoxes : public MessageBoxes {
+  public:
+    void Show(const std::string& text, const std::string& caption, BoxIcon icon) override {
+        shown.push_back({text, caption, icon});
+    }
+    bool Confirm(const std::string& text, const std::string& caption) override {
+        shown.push_back({text, caption, BoxIcon::Question});
+        return confirmAnswer;
+    }
+    std::vector<ShownBox> shown;
+    bool confirmAnswer = false;
+};
+
+// A clock that stands still at a chosen time, with plain numeric formats.
+class FixedRegional : public Regional {
+  public:
+    CivilTime Now() override { return now; }
+    std::string ShortDate(const CivilTime& t) override;
+    std::string LongTime(const CivilTime& t) override;
+    char DecimalSeparator() override { return '.'; }
+    CivilTime now{2026, 12, 8, 13, 5, 9};
+};
+
+// Everything a main window needs, over simulated drives; the fatal path records its exit code
+// instead of ending the test.
+struct Harness {
+    Harness();
+    ~Harness();
+    sim::SimPlatform sim;
+    RunState state;
+    FixedRegional regional;
+    RecordingBoxes boxes;
+    std::vector<int> exitCodes;
+    ui::QtFatalSink fatal;
+    SetupApiBinding setup;
+    std::unique_ptr<ui::TFmMain> main;
+    std::unique_ptr<ui::TFmChoose> chooser;
+};
+
+// An ATA drive with IDENTIFY data, `sectors` sectors of 512 bytes.
+void AddAtaDrive(sim::SimPlatform& sim, unsigned number, std::int64_t sectors, const std::string& model);
+
+// Runs `act` once the application's modal dialog is up (polling, so it does not fire before the
+// dialog shows); gives up after `timeoutMs` by rejecting whatever modal dialog is up.
+void WhenModal(std::function<void(QDialog&)> act, int timeoutMs = 5000);
+
+}  // namespace orm::uitest
