@@ -4,6 +4,7 @@
 
 #include "ata/ata_commands.h"
 #include "discovery/size_text.h"
+#include "reports/report_header.h"
 #include "shell/product.h"
 
 namespace orm {

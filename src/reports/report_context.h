@@ -3,6 +3,8 @@
 // and the decimal separator, and the memo the report appends to.
 #pragma once
 
+#include <cstdint>
+
 #include "discovery/device_table.h"
 #include "platform/kernel_services.h"
 #include "shell/sinks.h"
@@ -18,9 +20,5 @@ struct ReportContext {
 
 // The bus type of a drive the ATA commands can reach (STORAGE_BUS_TYPE BusTypeAta).
 inline constexpr std::int64_t kAtaBusType = 3;
-
-// " ", "Current date and time: ...", the banner with the maker's web address, `title` followed
-// by the disk name, " ".
-void WriteReportHeader(ReportContext& ctx, const char* title);
 
 }  // namespace orm

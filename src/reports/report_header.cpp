@@ -1,7 +1,8 @@
+#include "reports/report_header.h"
+
 #include <string>
 
 #include "discovery/size_text.h"
-#include "reports/report_context.h"
 #include "shell/date_time.h"
 #include "shell/product.h"
 

@@ -6,6 +6,7 @@
 #include "platform/win_layouts.h"
 #include "reports/attribute_names.h"
 #include "reports/pad_text.h"
+#include "reports/report_header.h"
 
 namespace orm {
 
@@ -19,6 +20,7 @@ constexpr int kSmartEnabledWord = 85;
 }  // namespace
 
 std::string SmartAttributeLine(const AtaBlock& smart, int index) {
+    if (index < 0 || index >= kSmartEntries) return {};
     const std::uint8_t* entry =
         smart.data() + kSmartEntryOffset + kSmartEntrySize * static_cast<std::size_t>(index);
     const std::uint8_t id = entry[0];

@@ -32,7 +32,8 @@ void RunSmartCommand(ReportContext& ctx, BusySink& busy);
 // entry up to the first id 0, and the closing blank line.
 void WriteSmartTable(const AtaBlock& smart, LineSink& log);
 
-// The line of attribute entry `index` (0 to 29) of the block, whose id is not 0.
+// The line of attribute entry `index` (0 to 29) of the block, whose id is not 0; empty for an
+// index outside the table.
 std::string SmartAttributeLine(const AtaBlock& smart, int index);
 
 }  // namespace orm

@@ -53,6 +53,14 @@ TEST(SmartTable, WorkedLines) {
     }
 }
 
+TEST(SmartTable, IndexOutsideTheTableGivesNoLine) {
+    AtaBlock block;
+    block.fill(0xC2);
+    EXPECT_EQ(SmartAttributeLine(block, -1), "");
+    EXPECT_EQ(SmartAttributeLine(block, 30), "");
+    EXPECT_NE(SmartAttributeLine(block, 29), "");
+}
+
 TEST(SmartTable, FirstIdZeroGivesNoAttributeLine) {
     Lines out;
     WriteSmartTable(AtaBlock{}, out);
