@@ -69,11 +69,17 @@ void ReportSmartAttributes(ReportContext& ctx) {
     const bool stateKnown = AtaIdentify(ctx.ks, handle, drive, identify);
     const bool wasEnabled = stateKnown && (IdentifyWord(identify, kSmartEnabledWord) & 1u) != 0;
 
-    if (!SmartEnable(ctx.ks, handle, drive) || !SmartReadData(ctx.ks, handle, drive, smart)) {
+    if (!SmartEnable(ctx.ks, handle, drive)) {
         ctx.log.Line("SMART is not supported by the device.");
         return;
     }
+    const bool read = SmartReadData(ctx.ks, handle, drive, smart);
+    // The enable above switched SMART on, whether the read worked or not.
     if (stateKnown && !wasEnabled) SmartDisable(ctx.ks, handle, drive);
+    if (!read) {
+        ctx.log.Line("SMART is not supported by the device.");
+        return;
+    }
     WriteSmartTable(smart, ctx.log);
 }
 

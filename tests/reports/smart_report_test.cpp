@@ -95,13 +95,26 @@ TEST_F(SmartReport, RefusedEnableSendsNothingMore) {
     EXPECT_FALSE(d.sim.Drive(0).smartEnabled);
 }
 
-TEST_F(SmartReport, ShortReadIsNotSupportedAndNotDisabled) {
-    d.Drive().Identify(SmartIdentify()).Smart(TypicalSmart()).SmartEnabled(false).SmartReadReturns(511);
-    d.Choose("ST3500418AS", "CC38", 976773168, kAta);
-    const auto lines = Run();
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[5], "SMART is not supported by the device.");
-    EXPECT_EQ(d.Commands(), (std::vector<Command>{kIdentify, kEnable, kRead}));
+TEST_F(SmartReport, ShortReadIsNotSupportedAndTheStateBeforeComesBack) {
+    struct {
+        bool enabledBefore;
+        std::vector<Command> commands;
+    } const cases[] = {{false, {kIdentify, kEnable, kRead, kDisable}}, {true, {kIdentify, kEnable, kRead}}};
+    for (const auto& c : cases) {
+        ChosenDrive drive;
+        drive.Drive()
+            .Identify(SmartIdentify())
+            .Smart(TypicalSmart())
+            .SmartEnabled(c.enabledBefore)
+            .SmartReadReturns(511);
+        drive.Choose("ST3500418AS", "CC38", 976773168, kAta);
+        ReportContext ctx = drive.Context();
+        ReportSmartAttributes(ctx);
+        ASSERT_EQ(drive.memo.lines.size(), 6u);
+        EXPECT_EQ(drive.memo.lines[5], "SMART is not supported by the device.");
+        EXPECT_EQ(drive.Commands(), c.commands) << c.enabledBefore;
+        EXPECT_EQ(drive.sim.Drive(0).smartEnabled, c.enabledBefore);
+    }
 }
 
 TEST_F(SmartReport, IdZeroStopsTheTable) {
