@@ -18,11 +18,9 @@ namespace {
 constexpr std::uint32_t kErrorSectorNotFound = 27;
 constexpr const char* kDrivePrefix = "\\\\.\\PhysicalDrive";
 
+// The first byte is zero and every byte equals the one before it.
 bool AllZero(const std::uint8_t* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) {
-        if (p[i] != 0) return false;
-    }
-    return true;
+    return n == 0 || (p[0] == 0 && std::memcmp(p, p + 1, n - 1) == 0);
 }
 
 // The drive number named by a path of the form DrivePath(n), or -1.
