@@ -1,6 +1,6 @@
 #include "win32ui/fm_choose.h"
 
-#include <commctrl.h>
+#include "win32ui/common_controls.h"
 
 #include <algorithm>
 #include <array>
@@ -179,6 +179,13 @@ void TFmChoose::SetCopyright(const std::string& line) {
 void TFmChoose::SetStatusText(const std::string& text) {
     SendMessageA(StatusBar, SB_SIMPLE, TRUE, 0);
     SendMessageA(StatusBar, SB_SETTEXTA, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::string TFmChoose::StatusText() const {
+    char text[256] = {};
+    // A simple status bar answers for part 0.
+    SendMessageA(StatusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    return text;
 }
 
 void TFmChoose::FormShow() {

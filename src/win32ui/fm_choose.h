@@ -36,6 +36,14 @@ class TFmChoose {
 
     HWND Window() const { return m_window; }
 
+    // The controls, for tests.
+    HWND List() const { return DriveList; }
+    HWND ContinueButton() const { return btContinue; }
+    HWND CopyrightLabel() const { return lbCopyright; }
+    HWND WebLabel() const { return Label1; }
+    std::string StatusText() const;
+    COLORREF WebLabelColour() const { return m_label1Colour; }
+
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,6 +1,6 @@
 #include "win32ui/fm_main.h"
 
-#include <commctrl.h>
+#include "win32ui/common_controls.h"
 
 #include "reports/report_context.h"
 #include "reports/smart_report.h"
@@ -76,7 +76,7 @@ TFmMain::TFmMain(HINSTANCE instance, ShellServices services) : m_services(servic
     m_font = MakeFont(s, "Tahoma", 15, false);
     m_diskNameFont = MakeFont(s, "Tahoma", 17, true);
     m_copyrightFont = MakeFont(s, "Tahoma", 13, true);
-    m_memoFont = MakeFont(s, "Courier New", 15, false);
+    m_memoFont = MakeFont(s, "Courier New", 15, false, true);
 
     RECT r{0, 0, s(1095), s(721)};
     AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
@@ -100,9 +100,12 @@ TFmMain::~TFmMain() {
 
 HWND TFmMain::MakeMemo(HWND page, int x, int y, int w, int h, int id, HFONT font) {
     // Read-only, a vertical scroll bar and no horizontal one, and no wrapping (ES_AUTOHSCROLL).
-    return MakeChild("EDIT", "",
-                     ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP,
-                     x, y, w, h, page, id, font, WS_EX_CLIENTEDGE);
+    HWND memo = MakeChild(
+        "EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, x,
+        y, w, h, page, id, font, WS_EX_CLIENTEDGE);
+    // The memos only grow: lift the edit control's default limit of about 32,000 characters.
+    SendMessageA(memo, EM_SETLIMITTEXT, 0, 0);
+    return memo;
 }
 
 void TFmMain::CreateControls() {
@@ -195,15 +198,14 @@ void TFmMain::SelectPage(int index) {
 }
 
 ShowResult TFmMain::FormShow(TFmChoose& chooser) {
-    // Every fatal report below ends the process inside the fatal sink.
     StartupWindows view(*this, chooser);
     StartupContext startup{m_services.ks,    m_services.state, view, *m_wipeLog, m_services.regional,
                            m_services.fatal, m_services.setup};
-    if (!StartupChecks(startup)) ExitProcess(kFatalExitCode);
+    if (!StartupChecks(startup)) return ShowResult::Fatal;
     if (!chooser.ChooseDevice()) return ShowResult::NothingChosen;
     if (!OpenChosenDevice(m_services.ks, m_services.state, *this, *m_detailsLog, m_services.regional,
                           m_services.fatal)) {
-        ExitProcess(kFatalExitCode);
+        return ShowResult::Fatal;
     }
     CentreOnScreen(m_window);
     return ShowResult::Opened;
@@ -238,6 +240,18 @@ void TFmMain::SetTitles(const std::string& title) {
 
 void TFmMain::SetCopyright(const std::string& line) {
     SetWindowTextA(lbCopyright, line.c_str());
+}
+
+std::string TFmMain::StatusPanelText(int panel) const {
+    const auto length = LOWORD(SendMessageA(StatusBar, SB_GETTEXTLENGTHA, static_cast<WPARAM>(panel), 0));
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    SendMessageA(StatusBar, SB_GETTEXTA, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(length);
+    return text;
+}
+
+int TFmMain::CurrentPage() const {
+    return TabCtrl_GetCurSel(pages);
 }
 
 void TFmMain::btRunBenchmarksClick() {

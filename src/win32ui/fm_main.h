@@ -31,6 +31,7 @@ struct ShellServices {
 enum class ShowResult {
     Opened,         // a drive is open and its details written: show the window
     NothingChosen,  // the chooser was closed without a choice: end normally
+    Fatal,          // a fatal error was reported (only seen where the fatal sink returns)
 };
 
 class TFmMain : public OpenDeviceView, public BusySink {
@@ -40,8 +41,9 @@ class TFmMain : public OpenDeviceView, public BusySink {
     TFmMain(const TFmMain&) = delete;
     TFmMain& operator=(const TFmMain&) = delete;
 
-    // The start-up sequence, the chooser and the opening of the chosen drive, in this order; a
-    // fatal error on the way ends the process inside.
+    // The start-up sequence, the chooser and the opening of the chosen drive, in this order.
+    // WinMain runs it before showing the window, so the window becomes visible only once a drive
+    // is open.
     ShowResult FormShow(TFmChoose& chooser);
 
     void SetControlsEnabled(bool enabled) override;
@@ -54,6 +56,20 @@ class TFmMain : public OpenDeviceView, public BusySink {
     void SetCopyright(const std::string& line);
 
     HWND Window() const { return m_window; }
+
+    // The controls, for tests.
+    HWND DetailsMemo() const { return Log_Details; }
+    HWND WipeMemo() const { return Log_BenchMark; }
+    HWND SmartMemo() const { return Log_Smart; }
+    HWND ProgressBar() const { return pbCurrentTask; }
+    HWND WipeButton() const { return btRunBenchmarks; }
+    HWND SmartButton() const { return btGetSmart; }
+    HWND Pages() const { return pages; }
+    HWND DiskNameLabel() const { return lbDiskName; }
+    HWND CopyrightLabel() const { return lbCopyright; }
+    std::string StatusPanelText(int panel) const;
+    int CurrentPage() const;
+    COLORREF CopyrightColour() const { return m_copyrightColour; }
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,6 +1,6 @@
 #include "win32ui/win32_sinks.h"
 
-#include <commctrl.h>
+#include "win32ui/common_controls.h"
 
 namespace orm::win32ui {
 namespace {
@@ -40,9 +40,11 @@ UINT IconFlag(BoxIcon icon) {
 }  // namespace
 
 void EditSink::Line(const std::string& text) {
-    // A line break goes before every line but the first, so the memo never ends in an empty line.
+    // The line break goes before every line but the first, so the memo never ends in an empty
+    // line; an empty first line still counts as a line.
+    const std::string line = m_started ? "\r\n" + text : text;
+    m_started = true;
     const int length = GetWindowTextLengthA(m_edit);
-    const std::string line = length > 0 ? "\r\n" + text : text;
     SendMessageA(m_edit, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
     SendMessageA(m_edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
     SendMessageA(m_edit, EM_SCROLLCARET, 0, 0);
@@ -88,9 +90,13 @@ bool Win32MessageBoxes::Confirm(const std::string& text, const std::string& capt
                        MB_YESNO | MB_DEFBUTTON1 | MB_ICONQUESTION | MB_TASKMODAL) == IDYES;
 }
 
+void ExitNow(UINT exitCode) {
+    ExitProcess(exitCode);
+}
+
 void Win32FatalSink::Fatal(const std::string& text, const std::string& caption) {
     m_boxes.Show(text, caption, BoxIcon::Error);
-    ExitProcess(kFatalExitCode);
+    m_exit(kFatalExitCode);
 }
 
 void DispatchWithDialogKeys(HWND dialogWindow, MSG& msg) {

@@ -2,6 +2,7 @@
 // the program's texts are single-byte.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "discovery/device_table.h"
@@ -22,6 +23,7 @@ class EditSink : public LineSink {
 
   private:
     HWND m_edit;
+    bool m_started = false;  // a line was written: the next one starts on a new line
 };
 
 class ProgressBarSink : public ProgressSink {
@@ -50,15 +52,24 @@ class Win32MessageBoxes : public MessageBoxes {
     bool Confirm(const std::string& text, const std::string& caption) override;
 };
 
-// The fatal-error box (text, caption, error icon, OK), then the end of the process at once: no
-// further message is dispatched and no close handler runs.
+// Ends the process. The real one exits at once (no close handler, no destructor runs); the demo
+// first removes its temporary storage.
+using ExitFunction = std::function<void(UINT exitCode)>;
+
+// Ends the process at once with ExitProcess.
+[[noreturn]] void ExitNow(UINT exitCode);
+
+// The fatal-error box (text, caption, error icon, OK), then the end of the process: no further
+// message is dispatched and no close handler runs.
 class Win32FatalSink : public FatalSink {
   public:
-    explicit Win32FatalSink(MessageBoxes& boxes) : m_boxes(boxes) {}
+    Win32FatalSink(MessageBoxes& boxes, ExitFunction exitProcess)
+        : m_boxes(boxes), m_exit(std::move(exitProcess)) {}
     void Fatal(const std::string& text, const std::string& caption) override;
 
   private:
     MessageBoxes& m_boxes;
+    ExitFunction m_exit;
 };
 
 // Dispatches every pending message of the window thread (keyboard navigation included), then

@@ -1,6 +1,6 @@
 #include "win32ui/window_kit.h"
 
-#include <commctrl.h>
+#include "win32ui/common_controls.h"
 
 namespace orm::win32ui {
 namespace {
@@ -69,9 +69,10 @@ DesignScale::DesignScale() {
     if (m_dpi <= 0) m_dpi = 96;
 }
 
-HFONT MakeFont(const DesignScale& s, const char* face, int pixels, bool bold) {
+HFONT MakeFont(const DesignScale& s, const char* face, int pixels, bool bold, bool fixedPitch) {
+    const DWORD pitch = fixedPitch ? FIXED_PITCH | FF_MODERN : DEFAULT_PITCH | FF_DONTCARE;
     return CreateFontA(-s(pixels), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, RUSSIAN_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, pitch, face);
 }
 
 void RegisterWindowClasses(HINSTANCE instance) {

@@ -23,8 +23,9 @@ inline constexpr COLORREF kBlue = RGB(0, 0, 255);
 inline constexpr COLORREF kRed = RGB(255, 0, 0);
 inline constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-// A font `pixels` high at 120 pixels per inch.
-HFONT MakeFont(const DesignScale& s, const char* face, int pixels, bool bold);
+// A font `pixels` high at 120 pixels per inch. A fixed-pitch font stays fixed-pitch where the face
+// is missing (the font mapper then picks another fixed-pitch face).
+HFONT MakeFont(const DesignScale& s, const char* face, int pixels, bool bold, bool fixedPitch = false);
 
 // Registers the window classes of the program (once).
 void RegisterWindowClasses(HINSTANCE instance);
