@@ -13,9 +13,10 @@ namespace {
 constexpr const char* kWindowFamily = "Tahoma";
 constexpr const char* kMemoFamily = "Courier New";
 
-// fontconfig does not scan this folder, so the files are added to the application directly.
-constexpr const char* kTahomaFiles[] = {"/usr/share/wine/fonts/tahoma.ttf",
-                                        "/usr/share/wine/fonts/tahomabd.ttf"};
+// fontconfig does not scan this folder, so the file is added to the application directly. Its
+// bold companion is left out: it is drawn no heavier than the regular face, only wider, so bold
+// labels are emboldened from the regular face instead.
+constexpr const char* kTahomaFiles[] = {"/usr/share/wine/fonts/tahoma.ttf"};
 
 }  // namespace
 

@@ -46,7 +46,7 @@ struct Chooser {
     QPoint BelowRows() { return QPoint(20, list()->viewport()->height() - 5); }
     // Runs the chooser; `act` runs inside its modal loop.
     bool Run(std::function<void()> act) {
-        uitest::WhenModal([act](QDialog& d) {
+        uitest::ModalWait wait([act](QDialog& d) {
             act();
             if (d.isVisible()) d.close();  // a test that failed to end the chooser ends it here
         });

@@ -35,7 +35,7 @@ void SmokeTest::DemoShowsChooserThenMainWindowWithTheChosenDrive() {
     QString chooserTitle, chooserStatus;
     int rows = -1;
     QString unexpectedBox;
-    uitest::WhenModal([&](QDialog& chooser) {
+    uitest::ModalWait wait([&](QDialog& chooser) {
         if (qobject_cast<ui::TFmChoose*>(&chooser) == nullptr) {
             unexpectedBox =
                 chooser.windowTitle() + ": " + chooser.findChild<QLabel*>("qt_msgbox_label")->text();

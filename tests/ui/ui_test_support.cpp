@@ -45,26 +45,25 @@ void AddAtaDrive(sim::SimPlatform& sim, unsigned number, std::int64_t sectors, c
                       .Build());
 }
 
-void WhenModal(std::function<void(QDialog&)> act, int timeoutMs) {
-    auto* timer = new QTimer;
+ModalWait::ModalWait(std::function<void(QDialog&)> act, int timeoutMs) : m_timer(new QTimer) {
+    QTimer* timer = m_timer;
     auto waited = std::make_shared<int>(0);
     constexpr int kPollMs = 20;
     QObject::connect(timer, &QTimer::timeout, [timer, waited, act, timeoutMs] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (dialog != nullptr && dialog->isVisible()) {
             timer->stop();
-            timer->deleteLater();
             act(*dialog);
             return;
         }
         *waited += kPollMs;
-        if (*waited >= timeoutMs) {
-            timer->stop();
-            timer->deleteLater();
-            if (dialog != nullptr) dialog->reject();
-        }
+        if (*waited >= timeoutMs) timer->stop();
     });
     timer->start(kPollMs);
+}
+
+ModalWait::~ModalWait() {
+    delete m_timer;
 }
 
 }  // namespace orm::uitest

@@ -3,11 +3,13 @@
 
 #include <QDialog>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "lockstep_clock.h"
 #include "platform/sim/sim_platform.h"
 #include "shell/setup_library.h"
 #include "shell/sinks.h"
@@ -50,7 +52,7 @@ class FixedRegional : public Regional {
 struct Harness {
     Harness();
     ~Harness();
-    sim::SimPlatform sim;
+    testing::LockstepClock sim;  // simulated drives; a self-test on it measures exactly
     RunState state;
     FixedRegional regional;
     RecordingBoxes boxes;
@@ -65,7 +67,17 @@ struct Harness {
 void AddAtaDrive(sim::SimPlatform& sim, unsigned number, std::int64_t sectors, const std::string& model);
 
 // Runs `act` once the application's modal dialog is up (polling, so it does not fire before the
-// dialog shows); gives up after `timeoutMs` by rejecting whatever modal dialog is up.
-void WhenModal(std::function<void(QDialog&)> act, int timeoutMs = 5000);
+// dialog shows); gives up after `timeoutMs`. The answer cancels the wait when it goes away, so
+// a wait that never fired cannot act on a later test's dialog.
+class ModalWait {
+  public:
+    ModalWait(std::function<void(QDialog&)> act, int timeoutMs = 5000);
+    ~ModalWait();
+    ModalWait(const ModalWait&) = delete;
+    ModalWait& operator=(const ModalWait&) = delete;
+
+  private:
+    QTimer* m_timer;
+};
 
 }  // namespace orm::uitest
