@@ -26,13 +26,19 @@ SLAVE_MODEL="ORMANDEL IDE SLAVE DISK"
 SLAVE_SERIAL="ORM-SLAVE-7"
 FW="ORM1.2.3"
 
+# The two disks of the IDE channel are scanned together, so which of them becomes sdb and which
+# sdc is not fixed: wait for both, then tell them apart by the (16-character) model the kernel
+# shows for them.
+GUEST_LINE="i=0; while [ ! -b /dev/sdc ] && [ \$i -lt 100 ]; do sleep 0.1; i=\$((i+1)); done
+master=sdb; slave=sdc
+case \"\$(cat /sys/block/sdb/device/model)\" in \"${SLAVE_MODEL:0:16}\"*) master=sdc; slave=sdb;; esac
+linux_vm_check \"/dev/sda:$SATA_MODEL:$SATA_SERIAL:$FW\" \"/dev/\$master:$IDE_MODEL:$IDE_SERIAL:$FW\" \"/dev/\$slave:$SLAVE_MODEL:$SLAVE_SERIAL:$FW:1\" --busy=/dev/sda"
+
 "$HARNESS" --sata-model "$SATA_MODEL" --ide-model "$IDE_MODEL" --sata-serial "$SATA_SERIAL" \
     --ide-serial "$IDE_SERIAL" --fw "$FW" \
     --qemu-arg=-drive --qemu-arg="if=none,id=slave0,format=raw,file=$PAYLOAD/img/slave.img" \
     --qemu-arg=-device --qemu-arg="ide-hd,drive=slave0,bus=ide.0,unit=1,model=$SLAVE_MODEL,serial=$SLAVE_SERIAL,ver=$FW" \
-    "$PAYLOAD/bin" linux_vm_check \
-    "/dev/sda:$SATA_MODEL:$SATA_SERIAL:$FW" "/dev/sdb:$IDE_MODEL:$IDE_SERIAL:$FW" \
-    "/dev/sdc:$SLAVE_MODEL:$SLAVE_SERIAL:$FW:1" --busy=/dev/sda
+    "$PAYLOAD/bin" "$GUEST_LINE"
 RC=$?
 if [ "$RC" = 77 ]; then echo "SKIP: this machine cannot run the virtual machine"; fi
 exit "$RC"
