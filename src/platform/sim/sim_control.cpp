@@ -20,10 +20,10 @@ constexpr std::size_t kIdentifyWord85 = 85 * 2;
 
 // The standard device descriptor with its texts behind the 40-byte header, each ended by a zero
 // byte; an empty text gets offset 0 as Windows gives it.
-std::vector<std::uint8_t> DeviceDescriptor(const DriveSpec& spec) {
+std::vector<std::uint8_t> DeviceDescriptor(const DriveSpec& params) {
     std::vector<std::uint8_t> bytes(sizeof(STORAGE_DEVICE_DESCRIPTOR), 0);
     std::uint32_t offsets[4] = {};
-    const std::string* texts[4] = {&spec.vendor, &spec.product, &spec.revision, &spec.serial};
+    const std::string* texts[4] = {&params.vendor, &params.product, &params.revision, &params.serial};
     for (int i = 0; i < 4; ++i) {
         if (texts[i]->empty()) continue;
         offsets[i] = static_cast<std::uint32_t>(bytes.size());
@@ -32,24 +32,24 @@ std::vector<std::uint8_t> DeviceDescriptor(const DriveSpec& spec) {
     }
     PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, Version)], sizeof(STORAGE_DEVICE_DESCRIPTOR));
     PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, Size)], static_cast<std::uint32_t>(bytes.size()));
-    bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, RemovableMedia)] = spec.removable ? 1 : 0;
+    bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, RemovableMedia)] = params.removable ? 1 : 0;
     PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, VendorIdOffset)], offsets[0]);
     PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, ProductIdOffset)], offsets[1]);
     PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, ProductRevisionOffset)], offsets[2]);
     PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, SerialNumberOffset)], offsets[3]);
-    PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType)], spec.busType);
+    PutLe32(&bytes[offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType)], params.busType);
     return bytes;
 }
 
-std::vector<std::uint8_t> AdapterDescriptor(const DriveSpec& spec) {
+std::vector<std::uint8_t> AdapterDescriptor(const DriveSpec& params) {
     std::vector<std::uint8_t> bytes(sizeof(STORAGE_ADAPTER_DESCRIPTOR), 0);
     PutLe32(&bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, Version)], sizeof(STORAGE_ADAPTER_DESCRIPTOR));
     PutLe32(&bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, Size)], sizeof(STORAGE_ADAPTER_DESCRIPTOR));
-    PutLe32(&bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, MaximumTransferLength)], spec.maxTransferLength);
+    PutLe32(&bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, MaximumTransferLength)], params.maxTransferLength);
     PutLe32(&bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, MaximumPhysicalPages)],
-            spec.maxTransferLength / 4096 + 1);
+            params.maxTransferLength / 4096 + 1);
     PutLe32(&bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, AlignmentMask)], 1);
-    bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, BusType)] = spec.busType;
+    bytes[offsetof(STORAGE_ADAPTER_DESCRIPTOR, BusType)] = params.busType;
     return bytes;
 }
 
@@ -65,8 +65,8 @@ bool SimPlatform::Impl::Control(OpenHandle& oh, JournalEntry& e, std::uint32_t c
                                 std::uint32_t inSize, std::uint8_t* out, std::uint32_t outSize,
                                 std::uint32_t* bytesReturned) {
     SimDrive& drive = *oh.drive;
-    DriveSpec& spec = drive.spec;
-    const DriveFaults& f = spec.faults;
+    DriveSpec& params = drive.params;
+    const DriveFaults& f = params.faults;
 
     // What the journal and the fault keys need from the input, read only within inSize.
     std::optional<std::uint32_t> propertyId;
@@ -113,20 +113,21 @@ bool SimPlatform::Impl::Control(OpenHandle& oh, JournalEntry& e, std::uint32_t c
         case IOCTL_DISK_GET_DRIVE_GEOMETRY: {
             if (outSize < sizeof(DISK_GEOMETRY)) return fail(ERROR_INSUFFICIENT_BUFFER);
             std::vector<std::uint8_t> g(sizeof(DISK_GEOMETRY), 0);
-            const std::int64_t perCylinder = 255LL * 63 * std::max<std::int64_t>(spec.reportedSectorSize, 1);
+            const std::int64_t perCylinder =
+                255LL * 63 * std::max<std::int64_t>(params.reportedSectorSize, 1);
             PutLe64(&g[offsetof(DISK_GEOMETRY, Cylinders)],
-                    static_cast<std::uint64_t>(spec.length / perCylinder));
-            PutLe32(&g[offsetof(DISK_GEOMETRY, MediaType)], spec.removable ? kRemovableMedia : kFixedMedia);
+                    static_cast<std::uint64_t>(params.length / perCylinder));
+            PutLe32(&g[offsetof(DISK_GEOMETRY, MediaType)], params.removable ? kRemovableMedia : kFixedMedia);
             PutLe32(&g[offsetof(DISK_GEOMETRY, TracksPerCylinder)], 255);
             PutLe32(&g[offsetof(DISK_GEOMETRY, SectorsPerTrack)], 63);
-            PutLe32(&g[offsetof(DISK_GEOMETRY, BytesPerSector)], spec.reportedSectorSize);
+            PutLe32(&g[offsetof(DISK_GEOMETRY, BytesPerSector)], params.reportedSectorSize);
             ok = answer(g);
             break;
         }
         case IOCTL_DISK_GET_LENGTH_INFO: {
             if (outSize < sizeof(GET_LENGTH_INFORMATION)) return fail(ERROR_INSUFFICIENT_BUFFER);
             std::vector<std::uint8_t> l(8, 0);
-            PutLe64(l.data(), static_cast<std::uint64_t>(spec.length));
+            PutLe64(l.data(), static_cast<std::uint64_t>(params.length));
             ok = answer(l);
             break;
         }
@@ -140,9 +141,10 @@ bool SimPlatform::Impl::Control(OpenHandle& oh, JournalEntry& e, std::uint32_t c
             }
             if (outSize < 8) return fail(ERROR_INSUFFICIENT_BUFFER);
             if (*propertyId == StorageAdapterProperty) {
-                ok = answer(AdapterDescriptor(spec));
+                ok = answer(AdapterDescriptor(params));
             } else if (*propertyId == StorageDeviceProperty) {
-                ok = answer(spec.rawDeviceDescriptor ? *spec.rawDeviceDescriptor : DeviceDescriptor(spec));
+                ok = answer(params.rawDeviceDescriptor ? *params.rawDeviceDescriptor
+                                                       : DeviceDescriptor(params));
             } else {
                 return fail(ERROR_NOT_SUPPORTED);
             }
@@ -152,20 +154,20 @@ bool SimPlatform::Impl::Control(OpenHandle& oh, JournalEntry& e, std::uint32_t c
             if (outSize < 14) return fail(ERROR_INSUFFICIENT_BUFFER);
             std::vector<std::uint8_t> q(kInquiryAnswerLength, 0);
             q[0] = 1;  // one bus
-            q[13] = spec.inquiryByte13;
+            q[13] = params.inquiryByte13;
             ok = answer(q);
             break;
         }
         case SMART_SEND_DRIVE_COMMAND: {
             if (!hasCmd) return fail(ERROR_INVALID_PARAMETER);
-            if (!spec.identify) return fail(ERROR_INVALID_FUNCTION);
+            if (!params.identify) return fail(ERROR_INVALID_FUNCTION);
             if (outSize < kSendCmdOutHeader) return fail(ERROR_INSUFFICIENT_BUFFER);
             if (e.ataCommand != ATA_SMART) return fail(ERROR_INVALID_PARAMETER);
             if (e.ataFeatures == SMART_ENABLE_OPERATIONS) {
                 if (f.refuseSmartEnable) return fail(ERROR_INVALID_FUNCTION);
-                spec.smartEnabled = true;
+                params.smartEnabled = true;
             } else if (e.ataFeatures == SMART_DISABLE_OPERATIONS) {
-                spec.smartEnabled = false;
+                params.smartEnabled = false;
             } else {
                 return fail(ERROR_INVALID_PARAMETER);
             }
@@ -177,17 +179,17 @@ bool SimPlatform::Impl::Control(OpenHandle& oh, JournalEntry& e, std::uint32_t c
         }
         case SMART_RCV_DRIVE_DATA: {
             if (!hasCmd) return fail(ERROR_INVALID_PARAMETER);
-            if (!spec.identify) return fail(ERROR_INVALID_FUNCTION);
+            if (!params.identify) return fail(ERROR_INVALID_FUNCTION);
             if (e.ataCommand != ATA_SMART || e.ataFeatures != SMART_READ_DATA)
                 return fail(ERROR_INVALID_PARAMETER);
-            if (!spec.smart || !spec.smartEnabled) return fail(ERROR_INVALID_FUNCTION);
+            if (!params.smart || !params.smartEnabled) return fail(ERROR_INVALID_FUNCTION);
             std::vector<std::uint8_t> a;
             if (f.smartReadNoHeader) {
-                a.assign(spec.smart->begin(), spec.smart->end());
+                a.assign(params.smart->begin(), params.smart->end());
             } else {
                 a.assign(kSendCmdOutHeader, 0);
                 PutOutHeader(a.data(), kAtaBlock, f);
-                a.insert(a.end(), spec.smart->begin(), spec.smart->end());
+                a.insert(a.end(), params.smart->begin(), params.smart->end());
             }
             if (outSize < a.size()) return fail(ERROR_INSUFFICIENT_BUFFER);
             ok = answer(a);
@@ -198,17 +200,17 @@ bool SimPlatform::Impl::Control(OpenHandle& oh, JournalEntry& e, std::uint32_t c
             const std::uint32_t miniportCode = GetLe32(in + offsetof(SRB_IO_CONTROL, ControlCode));
             if (miniportCode != IOCTL_SCSI_MINIPORT_IDENTIFY) return fail(ERROR_INVALID_FUNCTION);
             if (!hasCmd) return fail(ERROR_INVALID_PARAMETER);
-            if (!spec.identify) return fail(ERROR_INVALID_FUNCTION);
+            if (!params.identify) return fail(ERROR_INVALID_FUNCTION);
             if (e.ataCommand != ATA_IDENTIFY_DEVICE) return fail(ERROR_INVALID_PARAMETER);
             if (outSize < kMiniportMinReturned) return fail(ERROR_INSUFFICIENT_BUFFER);
             // The answer keeps the request's SRB header (the buffer is both input and output).
             std::vector<std::uint8_t> a(in, in + sizeof(SRB_IO_CONTROL));
             a.resize(kMiniportDataOffset, 0);
             PutOutHeader(a.data() + sizeof(SRB_IO_CONTROL), kAtaBlock, f);
-            a.insert(a.end(), spec.identify->begin(), spec.identify->end());
+            a.insert(a.end(), params.identify->begin(), params.identify->end());
             // Word 85 bit 0: SMART feature set enabled, as the drive stands now.
             std::uint16_t w85 = GetLe16(&a[kMiniportDataOffset + kIdentifyWord85]);
-            w85 = static_cast<std::uint16_t>(spec.smartEnabled ? (w85 | 1u) : (w85 & ~1u));
+            w85 = static_cast<std::uint16_t>(params.smartEnabled ? (w85 | 1u) : (w85 & ~1u));
             PutLe16(&a[kMiniportDataOffset + kIdentifyWord85], w85);
             a.resize(std::min<std::uint32_t>(outSize, kMiniportBufferLength), 0);
             ok = answer(a);

@@ -172,7 +172,7 @@ void LoadDrive(SimPlatform& platform, const json& d, const std::string& storageD
     b.SectorSize(Get<std::uint32_t>(d, "sectorSize", 512, where));
     if (d.contains("sectors")) {
         const auto sectors = Get<std::int64_t>(d, "sectors", 0, where);
-        const std::int64_t size = std::max<std::int64_t>(b.Spec().reportedSectorSize, 1);
+        const std::int64_t size = std::max<std::int64_t>(b.Params().reportedSectorSize, 1);
         if (sectors > std::numeric_limits<std::int64_t>::max() / size)
             throw LoadError{where + ".sectors is too large"};
         b.Length(sectors * size);

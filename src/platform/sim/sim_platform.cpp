@@ -46,22 +46,22 @@ SimDrive::~SimDrive() {
 }
 
 bool SimDrive::EnsureImage() {
-    if (spec.imageFile.empty()) return true;
-    if (fd >= 0 && fdPath == spec.imageFile) return true;
+    if (params.imageFile.empty()) return true;
+    if (fd >= 0 && fdPath == params.imageFile) return true;
     if (fd >= 0) ::close(fd);
-    fd = ::open(spec.imageFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    fdPath = spec.imageFile;
+    fd = ::open(params.imageFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    fdPath = params.imageFile;
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size < spec.length) {
+    if (::fstat(fd, &st) == 0 && st.st_size < params.length) {
         // Grows the image sparsely: the file system allocates nothing for the hole.
-        if (::ftruncate(fd, spec.length) != 0) return false;
+        if (::ftruncate(fd, params.length) != 0) return false;
     }
     return true;
 }
 
 bool SimDrive::ReadBytes(std::int64_t offset, std::uint8_t* out, std::size_t length) {
-    if (!spec.imageFile.empty()) {
+    if (!params.imageFile.empty()) {
         if (!EnsureImage()) return false;
         std::size_t done = 0;
         while (done < length) {
@@ -94,7 +94,7 @@ bool SimDrive::ReadBytes(std::int64_t offset, std::uint8_t* out, std::size_t len
 }
 
 bool SimDrive::WriteBytes(std::int64_t offset, const std::uint8_t* data, std::size_t length) {
-    if (!spec.imageFile.empty()) {
+    if (!params.imageFile.empty()) {
         if (!EnsureImage()) return false;
         std::size_t done = 0;
         while (done < length) {
@@ -131,134 +131,134 @@ bool SimDrive::WriteBytes(std::int64_t offset, const std::uint8_t* data, std::si
 
 // ---- DriveBuilder ----------------------------------------------------------------------------
 
-DriveSpec& DriveBuilder::Spec() {
+DriveSpec& DriveBuilder::Params() {
     return m_platform.Drive(m_number);
 }
 
 DriveBuilder& DriveBuilder::Bus(std::uint8_t busType) {
-    Spec().busType = busType;
+    Params().busType = busType;
     return *this;
 }
 DriveBuilder& DriveBuilder::SectorSize(std::uint32_t reported) {
-    Spec().reportedSectorSize = reported;
-    if (m_sectors) Spec().length = *m_sectors * static_cast<std::int64_t>(reported);
+    Params().reportedSectorSize = reported;
+    if (m_sectors) Params().length = *m_sectors * static_cast<std::int64_t>(reported);
     return *this;
 }
 DriveBuilder& DriveBuilder::Length(std::int64_t bytes) {
     m_sectors.reset();
-    Spec().length = bytes;
+    Params().length = bytes;
     return *this;
 }
 DriveBuilder& DriveBuilder::Sectors(std::int64_t count) {
     m_sectors = count;
-    Spec().length = count * static_cast<std::int64_t>(Spec().reportedSectorSize);
+    Params().length = count * static_cast<std::int64_t>(Params().reportedSectorSize);
     return *this;
 }
 DriveBuilder& DriveBuilder::MaxTransfer(std::uint32_t bytes) {
-    Spec().maxTransferLength = bytes;
+    Params().maxTransferLength = bytes;
     return *this;
 }
 DriveBuilder& DriveBuilder::Removable(bool removable) {
-    Spec().removable = removable;
+    Params().removable = removable;
     return *this;
 }
 DriveBuilder& DriveBuilder::Vendor(const std::string& text) {
-    Spec().vendor = text;
+    Params().vendor = text;
     return *this;
 }
 DriveBuilder& DriveBuilder::Product(const std::string& text) {
-    Spec().product = text;
+    Params().product = text;
     return *this;
 }
 DriveBuilder& DriveBuilder::Revision(const std::string& text) {
-    Spec().revision = text;
+    Params().revision = text;
     return *this;
 }
 DriveBuilder& DriveBuilder::Serial(const std::string& text) {
-    Spec().serial = text;
+    Params().serial = text;
     return *this;
 }
 DriveBuilder& DriveBuilder::DeviceDescriptor(const std::vector<std::uint8_t>& rawAnswer) {
-    Spec().rawDeviceDescriptor = rawAnswer;
+    Params().rawDeviceDescriptor = rawAnswer;
     return *this;
 }
 DriveBuilder& DriveBuilder::InquiryByte13(std::uint8_t value) {
-    Spec().inquiryByte13 = value;
+    Params().inquiryByte13 = value;
     return *this;
 }
 DriveBuilder& DriveBuilder::Identify(const std::array<std::uint8_t, 512>& block) {
-    Spec().identify = block;
+    Params().identify = block;
     return *this;
 }
 DriveBuilder& DriveBuilder::Smart(const std::array<std::uint8_t, 512>& block) {
-    Spec().smart = block;
+    Params().smart = block;
     return *this;
 }
 DriveBuilder& DriveBuilder::SmartEnabled(bool enabled) {
-    Spec().smartEnabled = enabled;
+    Params().smartEnabled = enabled;
     return *this;
 }
 DriveBuilder& DriveBuilder::Image(const std::string& path) {
-    Spec().imageFile = path;
+    Params().imageFile = path;
     return *this;
 }
 DriveBuilder& DriveBuilder::FailOpen(std::uint32_t error) {
-    Spec().faults.openError = error;
+    Params().faults.openError = error;
     return *this;
 }
 DriveBuilder& DriveBuilder::OpenWithLastError(std::uint32_t error) {
-    Spec().faults.openLastError = error;
+    Params().faults.openLastError = error;
     return *this;
 }
 DriveBuilder& DriveBuilder::FailControl(std::uint32_t code, std::uint32_t error,
                                         std::optional<std::uint32_t> propertyId) {
-    Spec().faults.controlFails[ControlKey{code, propertyId}] = error;
+    Params().faults.controlFails[ControlKey{code, propertyId}] = error;
     return *this;
 }
 DriveBuilder& DriveBuilder::ControlReturns(std::uint32_t code, std::uint32_t bytesReturned,
                                            std::optional<std::uint32_t> propertyId) {
-    Spec().faults.controlReturns[ControlKey{code, propertyId}] = bytesReturned;
+    Params().faults.controlReturns[ControlKey{code, propertyId}] = bytesReturned;
     return *this;
 }
 DriveBuilder& DriveBuilder::FailSeekAt(std::int64_t offset, std::uint32_t error) {
-    Spec().faults.seekFails[offset] = error;
+    Params().faults.seekFails[offset] = error;
     return *this;
 }
 DriveBuilder& DriveBuilder::SeekReportsAt(std::int64_t offset, std::int64_t reported) {
-    Spec().faults.seekReports[offset] = reported;
+    Params().faults.seekReports[offset] = reported;
     return *this;
 }
 DriveBuilder& DriveBuilder::FailWriteAt(std::int64_t offset, std::uint32_t error) {
-    Spec().faults.writeFails[offset] = error;
+    Params().faults.writeFails[offset] = error;
     return *this;
 }
 DriveBuilder& DriveBuilder::ShortWriteAt(std::int64_t offset, std::uint32_t written) {
-    Spec().faults.shortWrites[offset] = written;
+    Params().faults.shortWrites[offset] = written;
     return *this;
 }
 DriveBuilder& DriveBuilder::FailFlush(std::uint32_t error) {
-    Spec().faults.flushError = error;
+    Params().faults.flushError = error;
     return *this;
 }
 DriveBuilder& DriveBuilder::RefuseSmartEnable() {
-    Spec().faults.refuseSmartEnable = true;
+    Params().faults.refuseSmartEnable = true;
     return *this;
 }
 DriveBuilder& DriveBuilder::SmartReadReturns(std::uint32_t bytes, bool noHeader) {
-    Spec().faults.smartReadReturns = bytes;
-    Spec().faults.smartReadNoHeader = noHeader;
+    Params().faults.smartReadReturns = bytes;
+    Params().faults.smartReadNoHeader = noHeader;
     return *this;
 }
 DriveBuilder& DriveBuilder::IdentifyReturns(std::uint32_t bytes) {
-    Spec().faults.identifyReturns = bytes;
+    Params().faults.identifyReturns = bytes;
     return *this;
 }
 DriveBuilder& DriveBuilder::DriverStatusError(std::uint8_t driverError) {
-    Spec().faults.driverError = driverError;
+    Params().faults.driverError = driverError;
     return *this;
 }
 DriveBuilder& DriveBuilder::VanishAfterOpen() {
-    Spec().faults.vanishAfterOpen = true;
+    Params().faults.vanishAfterOpen = true;
     return *this;
 }
 
@@ -289,7 +289,7 @@ SimPlatform::~SimPlatform() {
 DriveBuilder SimPlatform::AddDrive(unsigned number) {
     std::lock_guard lock(m_impl->mutex);
     auto drive = std::make_shared<SimDrive>();
-    drive->spec.number = number;
+    drive->params.number = number;
     auto it = m_impl->drives.find(number);
     if (it != m_impl->drives.end()) it->second->gone = true;
     m_impl->drives[number] = drive;
@@ -298,7 +298,7 @@ DriveBuilder SimPlatform::AddDrive(unsigned number) {
 
 DriveSpec& SimPlatform::Drive(unsigned number) {
     std::lock_guard lock(m_impl->mutex);
-    return m_impl->drives.at(number)->spec;
+    return m_impl->drives.at(number)->params;
 }
 
 bool SimPlatform::HasDrive(unsigned number) const {
@@ -330,7 +330,7 @@ bool SimPlatform::IsZero(unsigned number, std::int64_t offset, std::int64_t leng
     std::lock_guard lock(m_impl->mutex);
     SimDrive& drive = *m_impl->drives.at(number);
     const std::int64_t end = offset + length;
-    if (drive.spec.imageFile.empty()) {
+    if (drive.params.imageFile.empty()) {
         for (const auto& [page, bytes] : drive.pages) {
             const std::int64_t start = page * kPageSize;
             const std::int64_t lo = std::max(start, offset);
@@ -394,12 +394,12 @@ Handle SimPlatform::Open(const std::string& path, std::uint32_t desiredAccess, s
     Handle h = kInvalidHandle;
     if (it == m_impl->drives.end()) {
         error = win::ERROR_FILE_NOT_FOUND;
-    } else if (it->second->spec.faults.openError) {
-        error = *it->second->spec.faults.openError;
+    } else if (it->second->params.faults.openError) {
+        error = *it->second->params.faults.openError;
     } else {
         h = m_impl->nextHandle++;
         m_impl->handles[h] = OpenHandle{it->second, static_cast<unsigned>(number), 0, desiredAccess};
-        error = it->second->spec.faults.openLastError.value_or(0);
+        error = it->second->params.faults.openLastError.value_or(0);
     }
     e.handle = h;
     e.ok = h != kInvalidHandle;
@@ -473,7 +473,7 @@ bool SimPlatform::Seek(Handle handle, std::int64_t offset, std::int64_t* newPosi
         e.error = win::ERROR_INVALID_HANDLE;
     } else {
         e.drive = static_cast<int>(oh->number);
-        const DriveFaults& f = oh->drive->spec.faults;
+        const DriveFaults& f = oh->drive->params.faults;
         if (oh->drive->gone || f.vanishAfterOpen) {
             e.ok = false;
             e.error = win::ERROR_DEVICE_NOT_CONNECTED;
@@ -510,7 +510,7 @@ bool SimPlatform::Write(Handle handle, const void* buffer, std::uint32_t size, s
         e.drive = static_cast<int>(oh->number);
         e.offset = oh->position;
         SimDrive& drive = *oh->drive;
-        const DriveFaults& f = drive.spec.faults;
+        const DriveFaults& f = drive.params.faults;
         if (drive.gone || f.vanishAfterOpen) {
             e.ok = false;
             e.error = win::ERROR_DEVICE_NOT_CONNECTED;
@@ -520,7 +520,7 @@ bool SimPlatform::Write(Handle handle, const void* buffer, std::uint32_t size, s
         } else if (auto fail = f.writeFails.find(oh->position); fail != f.writeFails.end()) {
             e.ok = false;
             e.error = fail->second;
-        } else if (oh->position > drive.spec.length || size > drive.spec.length - oh->position) {
+        } else if (oh->position > drive.params.length || size > drive.params.length - oh->position) {
             // Past the end of the medium: nothing is written.
             e.ok = false;
             e.error = kErrorSectorNotFound;
@@ -555,7 +555,7 @@ bool SimPlatform::Flush(Handle handle) {
         e.error = win::ERROR_INVALID_HANDLE;
     } else {
         e.drive = static_cast<int>(oh->number);
-        const DriveFaults& f = oh->drive->spec.faults;
+        const DriveFaults& f = oh->drive->params.faults;
         if (oh->drive->gone || f.vanishAfterOpen) {
             e.ok = false;
             e.error = win::ERROR_DEVICE_NOT_CONNECTED;

@@ -147,7 +147,7 @@ class DriveBuilder {
     DriveBuilder& DriverStatusError(std::uint8_t driverError);
     DriveBuilder& VanishAfterOpen();
 
-    DriveSpec& Spec();
+    DriveSpec& Params();
 
   private:
     SimPlatform& m_platform;

@@ -16,7 +16,7 @@ namespace orm::sim {
 // One simulated drive and its bytes. Handles keep a shared pointer, so a drive removed while
 // open stays alive as "gone" and its handles fail instead of dangling.
 struct SimDrive {
-    DriveSpec spec;
+    DriveSpec params;
     bool gone = false;
     // Sparse store: pages of kPageSize bytes, allocated only when a non-zero byte lands in one.
     std::map<std::int64_t, std::vector<std::uint8_t>> pages;
