@@ -4,6 +4,7 @@
 // Arguments: the folder for the pictures, optionally the drive description.
 #include <QApplication>
 #include <QDialog>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
     });
     poll->start(50);
 
-    // The main window: the details page, the SMART page after a read, the WIPE page.
+    // The main window: the details page, the SMART page after a read, the WIPE page after a wipe.
     const int code = orm::ui::RunProgram(app, platform, &orm::ui::ExitNow, [folder](orm::ui::TFmMain& main) {
         auto* pages = main.findChild<QTabWidget*>("pages");
         Later(kSettleMs, &main, [&main, pages, folder] {
@@ -80,6 +81,20 @@ int main(int argc, char** argv) {
             Later(kSettleMs, &main, [&main, pages, folder] {
                 Snap(main, folder + "/main-smart.png");
                 pages->setCurrentIndex(1);
+                // A whole wipe of the demo disk: Yes to the confirmation, OK to the closing box.
+                auto* answer = new QTimer(&main);
+                QObject::connect(answer, &QTimer::timeout, [] {
+                    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    if (box == nullptr || !box->isVisible()) return;
+                    if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+                        yes->click();
+                    } else {
+                        box->accept();
+                    }
+                });
+                answer->start(200);
+                main.findChild<QPushButton*>("btRunBenchmarks")->click();
+                answer->stop();
                 Later(kSettleMs, &main, [&main, folder] {
                     Snap(main, folder + "/main-wipe.png");
                     main.close();
