@@ -82,6 +82,10 @@ step "Smoke test of ormandel.exe under Wine (limit ${SMOKE_LIMIT}s)"
 timeout "$SMOKE_LIMIT" wine "$SMOKE_EXE" 2>&1 | tail -n 20
 record "ormandel.exe smoke test" "${PIPESTATUS[0]}"
 
+step "Smoke test of ormandel-demo.exe under Wine (limit ${SMOKE_LIMIT}s)"
+timeout "$SMOKE_LIMIT" wine "$SMOKE_EXE" ormandel-demo.exe 2>&1 | tail -n 20
+record "ormandel-demo.exe smoke test" "${PIPESTATUS[0]}"
+
 step "Summary"
 printf '%s\n' "${results[@]}"
 exit "$failed"

@@ -1,6 +1,7 @@
-// Smoke test of ormandel.exe: starts it from the same folder, waits for its first window (a
-// message box, or the chooser), answers it from outside and checks the exit code the program
-// gives for that road. Prints what it saw; exit code 0 when all was as intended.
+// Smoke test of ormandel.exe (or of the program named as the argument, such as ormandel-demo.exe):
+// starts it from the same folder, waits for its first window (a message box, or the chooser),
+// answers it from outside and checks the exit code the program gives for that road. Prints what
+// it saw; exit code 0 when all was as intended.
 #include "platform/windows/windows_sdk.h"
 
 #include <cstdio>
@@ -46,11 +47,11 @@ bool StartsWith(const std::string& text, const std::string& head) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string program = path;
-    program = program.substr(0, program.find_last_of("\\/") + 1) + "ormandel.exe";
+    program = program.substr(0, program.find_last_of("\\/") + 1) + (argc > 1 ? argv[1] : "ormandel.exe");
 
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
