@@ -18,6 +18,9 @@ class DemoStorage {
     bool IsValid() const { return m_dir.isValid(); }
     QString Path() const { return m_dir.path(); }
     void Remove() { m_dir.remove(); }
+    // Removes the folder on SIGINT, SIGTERM and SIGHUP too, then ends the process (the signal's
+    // usual end gives the folder no chance).
+    void RemoveOnSignals();
 
   private:
     QTemporaryDir m_dir;

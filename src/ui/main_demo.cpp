@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     orm::ui::InstallFonts();
 
     orm::ui::DemoStorage storage;
+    storage.RemoveOnSignals();
     const QString drives = orm::ui::DemoDrivesPath(QCoreApplication::arguments());
     orm::ui::DemoPlatform sim;
     std::string error = "cannot create a temporary folder";
