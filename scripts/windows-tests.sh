@@ -34,9 +34,10 @@ fi
 
 # ---- Build ------------------------------------------------------------------------------------
 step "Configuring $BUILD"
+mkdir -p "$BUILD"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DORMANDEL_TESTS=ON >"$BUILD.configure.log" 2>&1 \
-    || { cat "$BUILD.configure.log"; exit 1; }
+    -DCMAKE_BUILD_TYPE=Release -DORMANDEL_TESTS=ON >"$BUILD/configure.log" 2>&1 \
+    || { cat "$BUILD/configure.log"; exit 1; }
 step "Building ormandel.exe, ormandel-demo.exe and the Windows tests"
 if ! cmake --build "$BUILD" -j2 --target ormandel ormandel-demo ormandel_windows_tests ormandel_smoke; then
     echo "BUILD FAILED" >&2
