@@ -2,11 +2,18 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "discovery/device_table.h"
 
 namespace orm {
+
+// A drive below this many sectors cannot be chosen.
+inline constexpr std::int64_t kMinimumSectors = 65535;
+inline constexpr const char* kTooSmallText =
+    "This device cannot be accessed because it is smaller than 65535 sectors.  ";
+inline constexpr const char* kTooSmallCaption = "Cannot access this device";
 
 // BUS, MODEL (trimmed), FIRMWARE and SERIAL NUMBER (as the record holds them), LBA (plain
 // decimal), SIZE (sector count x 512, whatever the drive's sector size).

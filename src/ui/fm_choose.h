@@ -5,6 +5,7 @@
 
 #include "discovery/device_table.h"
 #include "platform/kernel_services.h"
+#include "shell/chooser_rows.h"
 #include "shell/sinks.h"
 #include "ui/design_scale.h"
 
@@ -17,11 +18,6 @@ class QTreeWidgetItem;
 namespace orm::ui {
 
 class ClickLabel;
-
-inline constexpr std::int64_t kMinimumSectors = 65535;
-inline constexpr const char* kTooSmallText =
-    "This device cannot be accessed because it is smaller than 65535 sectors.  ";
-inline constexpr const char* kTooSmallCaption = "Cannot access this device";
 
 class TFmChoose : public QDialog {
     Q_OBJECT

@@ -7,15 +7,11 @@
 #include "discovery/device_table.h"
 #include "platform/kernel_services.h"
 #include "platform/windows/windows_sdk.h"
+#include "shell/chooser_rows.h"
 #include "shell/sinks.h"
 #include "win32ui/window_kit.h"
 
 namespace orm::win32ui {
-
-inline constexpr std::int64_t kMinimumSectors = 65535;
-inline constexpr const char* kTooSmallText =
-    "This device cannot be accessed because it is smaller than 65535 sectors.  ";
-inline constexpr const char* kTooSmallCaption = "Cannot access this device";
 
 class TFmChoose {
   public:
