@@ -9,11 +9,11 @@ scripts/install-deps.sh
 
 build=${ORMANDEL_BUILD_DIR:-build}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMANDEL_TESTS=OFF
-cmake --build "$build" -j"$(nproc)" --target ormandel-demo ormandel
+cmake --build "$build" -j"$(nproc)" --target ormandel-demo ormandel ormandel-probe
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
   # No screen here: run the demo on a virtual one and show a picture of it instead.
-  echo "demo.sh: no display; starting the demo under Xvfb and saving screenshots to docs/"
-  exec scripts/screenshots.sh "$build"
+  echo "demo.sh: no display; running the demo on a virtual screen and saving pictures of it in $build/screenshots/"
+  exec scripts/screenshots.sh "$build" "$build/screenshots"
 fi
 exec "$build/src/ui/ormandel-demo" "$@"

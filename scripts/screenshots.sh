@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the chooser and the main window: starts a virtual X server,
 # runs the demo (simulated drives only) with a scripted operator and saves the pictures in docs/.
-#   scripts/screenshots.sh [build-dir]
+#   scripts/screenshots.sh [build-dir] [picture-dir (default docs)]
 # Needs: xvfb, xauth, imagemagick (import), and the built ormandel-screenshots target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build}
+pictures=${2:-docs}
 driver="$build/src/ui/ormandel-screenshots"
 if [[ ! -x "$driver" ]]; then
   cmake --build "$build" --target ormandel-screenshots
@@ -27,6 +28,6 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 
-mkdir -p docs
-DISPLAY=":$display" QT_QPA_PLATFORM=xcb timeout 120 "$driver" docs
-echo "screenshots.sh: pictures in docs/: chooser.png main-details.png main-smart.png main-wipe.png"
+mkdir -p "$pictures"
+DISPLAY=":$display" QT_QPA_PLATFORM=xcb timeout 120 "$driver" "$pictures"
+echo "screenshots.sh: pictures in $pictures/: chooser.png main-details.png main-smart.png main-wipe.png"
