@@ -18,6 +18,7 @@
 #include "discovery/device_table.h"
 #include "platform/linux/linux_kernel_services.h"
 #include "platform/win_layouts.h"
+#include "shell/choose_by_path.h"
 #include "shell/sinks.h"
 #include "wipe/wipe_command.h"
 
@@ -68,32 +69,11 @@ int main(int argc, char** argv) {
     }
     lnx::LinuxKernelServices ks;
     RunState state;
-    TDeviceTable& record = state.Record(1);
-    record.DevicePath = argv[1];
-    std::memcpy(record.Model, "Benchmark target", 16);
-    std::memcpy(record.Firmware, "1.0     ", 8);
-    state.DrivesFound = 1;
-    state.ChosenIndex = 1;
-    state.DeviceChosen = true;
-    state.DeviceHandle = ks.Open(record.DevicePath, win::GENERIC_READ | win::GENERIC_WRITE,
-                                 win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, win::OPEN_EXISTING, 0);
-    if (state.DeviceHandle == kInvalidHandle || ks.LastError() != 0) {
-        std::fprintf(stderr, "open %s: error %u\n", argv[1], ks.LastError());
+    std::uint32_t error = 0;
+    if (!ChooseDriveByPath(ks, argv[1], state, &error)) {
+        std::fprintf(stderr, "open %s: error %u: %s\n", argv[1], error, ks.ErrorText(error).c_str());
         return 2;
     }
-    std::uint8_t geometry[512] = {};
-    std::uint8_t length[512] = {};
-    std::uint32_t returned = 0;
-    if (!ks.Control(state.DeviceHandle, win::IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, geometry,
-                    sizeof geometry, &returned) ||
-        !ks.Control(state.DeviceHandle, win::IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, length, sizeof length,
-                    &returned)) {
-        std::fprintf(stderr, "size of %s: error %u\n", argv[1], ks.LastError());
-        ks.Close(state.DeviceHandle);
-        return 2;
-    }
-    record.BytesPerSector = win::GetLe32(geometry + 20);
-    record.SectorCount = static_cast<std::int64_t>(win::GetLe64(length)) / record.BytesPerSector;
 
     HeadlessWindow window;
     WipeContext ctx{ks, state, window, window, window, window, window, window};

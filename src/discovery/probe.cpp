@@ -123,6 +123,19 @@ std::uint8_t QueryDriveNumber(KernelServices& ks, Handle h) {
     return static_cast<std::uint8_t>(buffer[13] & 1);
 }
 
+void StoreRecord(TDeviceTable& record, const std::string& path, const DeviceInfo& info) {
+    record.DevicePath = path;
+    std::memcpy(record.Model, info.Model, sizeof record.Model);
+    std::memcpy(record.Firmware, info.Firmware, sizeof record.Firmware);
+    std::memcpy(record.SerialNumber, info.SerialNumber, sizeof record.SerialNumber);
+    record.SectorCount = info.SectorCount;
+    record.BytesPerSector = info.BytesPerSector;
+    record.BusType = info.BusType;
+    record.MaxTransferSectors = info.MaxTransferSectors;
+    record.RemovableMedia = info.RemovableMedia;
+    record.DriveNumber = info.DriveNumber;
+}
+
 bool ProbeDrives(KernelServices& ks, RunState& state, FatalSink& fatal) {
     unsigned n = 0;
     while (state.DrivesFound < kMaxDrives) {
@@ -133,17 +146,7 @@ bool ProbeDrives(KernelServices& ks, RunState& state, FatalSink& fatal) {
             const int result = IdentifyDrive(ks, h, &info, fatal);
             if (result == kIdentifyAccepted) {
                 ++state.DrivesFound;
-                TDeviceTable& record = state.Record(state.DrivesFound);
-                record.DevicePath = path;
-                std::memcpy(record.Model, info.Model, sizeof record.Model);
-                std::memcpy(record.Firmware, info.Firmware, sizeof record.Firmware);
-                std::memcpy(record.SerialNumber, info.SerialNumber, sizeof record.SerialNumber);
-                record.SectorCount = info.SectorCount;
-                record.BytesPerSector = info.BytesPerSector;
-                record.BusType = info.BusType;
-                record.MaxTransferSectors = info.MaxTransferSectors;
-                record.RemovableMedia = info.RemovableMedia;
-                record.DriveNumber = info.DriveNumber;
+                StoreRecord(state.Record(state.DrivesFound), path, info);
             }
             ks.Close(h);
             if (result == kIdentifyFatal) return false;

@@ -41,6 +41,9 @@ inline constexpr const char* kAccessErrorCaption = "Error";
 // probed (the handle of that pass is closed first).
 bool ProbeDrives(KernelServices& ks, RunState& state, FatalSink& fatal);
 
+// Writes a whole record: the device name and the nine identified fields.
+void StoreRecord(TDeviceTable& record, const std::string& path, const DeviceInfo& info);
+
 // Identifies the drive open on `h` into *info. Returns kIdentifyAccepted with *info complete,
 // kIdentifySkipped when the geometry query fails (the drive is not recorded), or
 // kIdentifyFatal after reporting "Error accessing device: " and the system's text for the error

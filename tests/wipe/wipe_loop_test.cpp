@@ -20,6 +20,7 @@
 
 #include "platform/linux/linux_kernel_services.h"
 #include "platform/win_layouts.h"
+#include "shell/choose_by_path.h"
 #include "wipe/wipe_command.h"
 #include "wipe_test_support.h"
 
@@ -151,32 +152,13 @@ TEST_P(WipeOnLoopDevice, ZeroesTheWholeDeviceAndNothingOutsideIt) {
 
         lnx::LinuxKernelServices ks;
         RunState state;
-        TDeviceTable& record = state.Record(1);
-        record.DevicePath = loop.Device();
-        std::memcpy(record.Model, "Loop test device        ", 24);
-        std::memcpy(record.Firmware, "1.0     ", 8);
-        state.DrivesFound = 1;
-        state.ChosenIndex = 1;
-        state.DeviceChosen = true;
-        state.DeviceHandle = ks.Open(record.DevicePath, win::GENERIC_READ | win::GENERIC_WRITE,
-                                     win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, win::OPEN_EXISTING, 0);
+        std::uint32_t error = 0;
+        ASSERT_TRUE(ChooseDriveByPath(ks, loop.Device(), state, &error))
+            << error << " " << ks.ErrorText(error);
         HandleGuard guard(ks, state.DeviceHandle);
-        ASSERT_NE(state.DeviceHandle, kInvalidHandle) << ks.LastError();
-        ASSERT_EQ(ks.LastError(), 0u);
-
-        // Sector size and length as the probe reads them, through the same control calls.
-        std::uint8_t geometry[512] = {};
-        std::uint8_t length[512] = {};
-        std::uint32_t returned = 0;
-        ASSERT_TRUE(ks.Control(state.DeviceHandle, win::IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, geometry,
-                               sizeof geometry, &returned));
-        ASSERT_TRUE(ks.Control(state.DeviceHandle, win::IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, length,
-                               sizeof length, &returned));
-        record.BytesPerSector = win::GetLe32(geometry + 20);
-        const auto bytes = static_cast<std::int64_t>(win::GetLe64(length));
-        ASSERT_EQ(record.BytesPerSector, c.sectorSize);
-        ASSERT_EQ(bytes, c.windowSize);
-        record.SectorCount = bytes / record.BytesPerSector;
+        // Sector size and length as the probe read them.
+        ASSERT_EQ(state.Chosen().BytesPerSector, c.sectorSize);
+        ASSERT_EQ(state.Chosen().SectorCount * state.Chosen().BytesPerSector, c.windowSize);
         EXPECT_TRUE(ks.IsDirect(state.DeviceHandle)) << "the wipe's writes should bypass the page cache";
 
         WipeContext ctx{ks, state, ui.regional, ui.window, ui.window, ui.window, ui.window, ui.window};

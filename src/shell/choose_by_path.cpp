@@ -1,0 +1,55 @@
+#include "shell/choose_by_path.h"
+
+#include "discovery/probe.h"
+#include "platform/win_layouts.h"
+#include "shell/sinks.h"
+
+namespace orm {
+
+namespace {
+
+class KeepFatal : public FatalSink {
+  public:
+    void Fatal(const std::string&, const std::string&) override { reported = true; }
+    bool reported = false;
+};
+
+}  // namespace
+
+bool ChooseDriveByPath(KernelServices& ks, const std::string& path, RunState& state, std::uint32_t* error) {
+    using namespace win;
+    const Handle probe = ks.Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
+    if (probe == kInvalidHandle) {
+        *error = ks.LastError();
+        return false;
+    }
+    DeviceInfo info{};
+    KeepFatal fatal;
+    const int identified = IdentifyDrive(ks, probe, &info, fatal);
+    const std::uint32_t identifyError = ks.LastError();
+    ks.Close(probe);
+    if (identified != kIdentifyAccepted) {
+        *error = identifyError != 0 ? identifyError : ERROR_GEN_FAILURE;
+        return false;
+    }
+
+    state = RunState{};
+    StoreRecord(state.Record(1), path, info);
+    state.DrivesFound = 1;
+    state.ChosenIndex = 1;
+    state.DeviceChosen = true;
+
+    const Handle handle =
+        ks.Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
+    const std::uint32_t code = ks.LastError();
+    if (handle == kInvalidHandle || code != 0) {
+        if (handle != kInvalidHandle) ks.Close(handle);
+        *error = code != 0 ? code : ERROR_GEN_FAILURE;
+        return false;
+    }
+    state.DeviceHandle = handle;
+    *error = 0;
+    return true;
+}
+
+}  // namespace orm
