@@ -18,4 +18,16 @@ std::array<std::string, 6> ChooserRowTexts(const TDeviceTable& record, char deci
     };
 }
 
+bool ContinueWithRow(RunState& state, int row, MessageBoxes& boxes) {
+    if (row < 0 || row >= state.DrivesFound) return false;
+    const std::int64_t position = row + 1;
+    if (state.Record(position).SectorCount < kMinimumSectors) {
+        boxes.Show(kTooSmallText, kTooSmallCaption, BoxIcon::Information);
+        return false;
+    }
+    state.DeviceChosen = true;
+    state.ChosenIndex = position;
+    return true;
+}
+
 }  // namespace orm

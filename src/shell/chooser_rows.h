@@ -6,6 +6,7 @@
 #include <string>
 
 #include "discovery/device_table.h"
+#include "shell/sinks.h"
 
 namespace orm {
 
@@ -18,5 +19,10 @@ inline constexpr const char* kTooSmallCaption = "Cannot access this device";
 // BUS, MODEL (trimmed), FIRMWARE and SERIAL NUMBER (as the record holds them), LBA (plain
 // decimal), SIZE (sector count x 512, whatever the drive's sector size).
 std::array<std::string, 6> ChooserRowTexts(const TDeviceTable& record, char decimalSeparator);
+
+// Continue on the chooser's row `row` (counted from 0; -1 when none is selected). A drive below
+// kMinimumSectors is refused with the information box and nothing changes; otherwise the choice
+// is recorded (DeviceChosen, ChosenIndex = row + 1). True when the chooser may close.
+bool ContinueWithRow(RunState& state, int row, MessageBoxes& boxes);
 
 }  // namespace orm

@@ -39,6 +39,28 @@ class StartupView {
     virtual void SetChooserStatus(const std::string& text) = 0;
 };
 
+// Start-up's window steps over a front end's two windows, which both offer PlaceLogo,
+// SetCopyright and (the main window) SetTitles, (the chooser) SetStatusText.
+template <class Main, class Chooser>
+class StartupWindows : public StartupView {
+  public:
+    StartupWindows(Main& main, Chooser& chooser) : m_main(main), m_chooser(chooser) {}
+    void PlaceLogos() override {
+        m_chooser.PlaceLogo();
+        m_main.PlaceLogo();
+    }
+    void SetTitles(const std::string& title) override { m_main.SetTitles(title); }
+    void SetCopyrightLines(const std::string& chooserLine, const std::string& mainLine) override {
+        m_chooser.SetCopyright(chooserLine);
+        m_main.SetCopyright(mainLine);
+    }
+    void SetChooserStatus(const std::string& text) override { m_chooser.SetStatusText(text); }
+
+  private:
+    Main& m_main;
+    Chooser& m_chooser;
+};
+
 struct StartupContext {
     KernelServices& ks;
     RunState& state;

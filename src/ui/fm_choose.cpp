@@ -196,14 +196,7 @@ void TFmChoose::btContinueClick() {
     if (selected.isEmpty()) return;
     const int row = DriveList->indexOfTopLevelItem(selected.first());
     if (row < 0) return;
-    const std::int64_t position = row + 1;
-    if (m_state.Record(position).SectorCount < kMinimumSectors) {
-        m_boxes.Show(kTooSmallText, kTooSmallCaption, BoxIcon::Information);
-        return;
-    }
-    m_state.DeviceChosen = true;
-    m_state.ChosenIndex = position;
-    accept();
+    if (ContinueWithRow(m_state, row, m_boxes)) accept();
 }
 
 void TFmChoose::Label1MouseDown(Qt::MouseButton button) {

@@ -59,26 +59,6 @@ QWidget* ButtonStrip(const char* name, int height, QPushButton* button, int top,
     return strip;
 }
 
-// Both windows take start-up's changes through this.
-class StartupWindows : public StartupView {
-  public:
-    StartupWindows(TFmMain& main, TFmChoose& chooser) : m_main(main), m_chooser(chooser) {}
-    void PlaceLogos() override {
-        m_chooser.PlaceLogo();
-        m_main.PlaceLogo();
-    }
-    void SetTitles(const std::string& title) override { m_main.SetTitles(title); }
-    void SetCopyrightLines(const std::string& chooserLine, const std::string& mainLine) override {
-        m_chooser.SetCopyright(chooserLine);
-        m_main.SetCopyright(mainLine);
-    }
-    void SetChooserStatus(const std::string& text) override { m_chooser.SetStatusText(text); }
-
-  private:
-    TFmMain& m_main;
-    TFmChoose& m_chooser;
-};
-
 }  // namespace
 
 TFmMain::TFmMain(ShellServices services, QWidget* parent)

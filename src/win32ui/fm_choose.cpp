@@ -214,14 +214,7 @@ void TFmChoose::DriveListDblClick() {
 void TFmChoose::btContinueClick() {
     const int row = SelectedRow();
     if (row < 0) return;
-    const std::int64_t position = row + 1;
-    if (m_state.Record(position).SectorCount < kMinimumSectors) {
-        m_boxes.Show(kTooSmallText, kTooSmallCaption, BoxIcon::Information);
-        return;
-    }
-    m_state.DeviceChosen = true;
-    m_state.ChosenIndex = position;
-    FormClose();
+    if (ContinueWithRow(m_state, row, m_boxes)) FormClose();
 }
 
 void TFmChoose::FormClose() {

@@ -39,26 +39,6 @@ enum ControlId : int {
 constexpr int kPanelWidths[3] = {350, 450, 50};
 constexpr const char* kPageCaptions[3] = {"Device details", "WIPE", "S.M.A.R.T."};
 
-// Both windows take start-up's changes through this.
-class StartupWindows : public StartupView {
-  public:
-    StartupWindows(TFmMain& main, TFmChoose& chooser) : m_main(main), m_chooser(chooser) {}
-    void PlaceLogos() override {
-        m_chooser.PlaceLogo();
-        m_main.PlaceLogo();
-    }
-    void SetTitles(const std::string& title) override { m_main.SetTitles(title); }
-    void SetCopyrightLines(const std::string& chooserLine, const std::string& mainLine) override {
-        m_chooser.SetCopyright(chooserLine);
-        m_main.SetCopyright(mainLine);
-    }
-    void SetChooserStatus(const std::string& text) override { m_chooser.SetStatusText(text); }
-
-  private:
-    TFmMain& m_main;
-    TFmChoose& m_chooser;
-};
-
 }  // namespace
 
 TFmMain::TFmMain(HINSTANCE instance, ShellServices services) : m_services(services) {
