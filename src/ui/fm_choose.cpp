@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -181,6 +182,16 @@ bool TFmChoose::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void TFmChoose::keyPressEvent(QKeyEvent* event) {
+    // Escape ends the program from the list (the dialog then closes and FormClose runs); on the
+    // Continue button it does nothing.
+    if (event->key() == Qt::Key_Escape && focusWidget() == btContinue) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TFmChoose::DriveListClick() {

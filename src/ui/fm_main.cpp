@@ -31,8 +31,21 @@ namespace {
 // Status panel widths at 120 pixels per inch.
 constexpr int kPanelWidths[3] = {350, 450, 50};
 
+// A read-only memo that takes Enter itself, as multi-line text controls do, so Enter there does
+// not reach the window's default button.
+class MemoEdit : public QPlainTextEdit {
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            event->accept();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(event);
+    }
+};
+
 QPlainTextEdit* Memo(const char* name, const QFont& font) {
-    auto* memo = new QPlainTextEdit;
+    auto* memo = new MemoEdit;
     memo->setObjectName(name);
     memo->setReadOnly(true);
     memo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

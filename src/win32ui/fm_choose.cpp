@@ -239,7 +239,8 @@ LRESULT TFmChoose::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             if (id == IDOK && IsWindowEnabled(btContinue)) btContinueClick();
-            if (id == IDCANCEL) FormClose();
+            // Escape ends the program from the list; on the Continue button it does nothing.
+            if (id == IDCANCEL && GetFocus() != btContinue) FormClose();
             if ((id == kLabel1 || id == kLogo) && HIWORD(wParam) == STN_CLICKED)
                 m_ks.OpenWebAddress(kMakerWebAddress);
             return 0;

@@ -80,9 +80,11 @@ TFmMain::~TFmMain() {
 
 HWND TFmMain::MakeMemo(HWND page, int x, int y, int w, int h, int id, HFONT font) {
     // Read-only, a vertical scroll bar and no horizontal one, and no wrapping (ES_AUTOHSCROLL).
-    HWND memo = MakeChild(
-        "EDIT", "", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, x,
-        y, w, h, page, id, font, WS_EX_CLIENTEDGE);
+    // ES_WANTRETURN: the memo takes Enter itself instead of passing it to the default button.
+    HWND memo = MakeChild("EDIT", "",
+                          ES_MULTILINE | ES_READONLY | ES_WANTRETURN | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
+                              WS_VSCROLL | WS_TABSTOP,
+                          x, y, w, h, page, id, font, WS_EX_CLIENTEDGE);
     // The memos only grow: lift the edit control's default limit of about 32,000 characters.
     SendMessageA(memo, EM_SETLIMITTEXT, 0, 0);
     return memo;
@@ -162,7 +164,7 @@ void TFmMain::CreateControls() {
 
     // Page 2: the SMART report above the strip Panel12 (63 high) with its command.
     HWND smartPage = m_pagePanels[2];
-    Log_Smart = MakeMemo(smartPage, s(20), s(20), pageW - s(40), pageH - s(10) - s(63) - s(20), kLogSmart,
+    Log_Smart = MakeMemo(smartPage, s(20), s(20), pageW - s(40), pageH - s(10) - s(63) - s(30), kLogSmart,
                          m_memoFont);
     btGetSmart = MakeChild("BUTTON", "&Get SMART Attributes", BS_PUSHBUTTON | WS_TABSTOP, buttonX, buttonY,
                            buttonW, buttonH, smartPage, kGetSmart, m_font);

@@ -205,6 +205,18 @@ void FmChooseTest::EscapeAndCloseEndWithoutChoice() {
         QVERIFY(!c.dialog().isVisible());
     }
     {
+        // On the Continue button, Escape does nothing.
+        Chooser c;
+        AddRecord(c.h.state, "A", "1.0", 100000);
+        bool stillOpen = false;
+        QVERIFY(!c.Run([&] {
+            c.cont()->setFocus();
+            QTest::keyClick(c.cont(), Qt::Key_Escape);
+            stillOpen = c.dialog().isVisible();
+        }));
+        QVERIFY(stillOpen);
+    }
+    {
         Chooser c;
         AddRecord(c.h.state, "A", "1.0", 100000);
         // What the close box and Alt+F4 ask of the window.
