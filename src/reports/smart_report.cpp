@@ -15,7 +15,9 @@ namespace {
 constexpr const char* kUnknownName = "Unknown                   ";
 
 // IDENTIFY word 85 bit 0: SMART operations are enabled on the drive.
+constexpr int kSmartSupportedWord = 82;
 constexpr int kSmartEnabledWord = 85;
+constexpr int kSmartValidityWord = 87;
 
 }  // namespace
 
@@ -52,6 +54,13 @@ void WriteSmartTable(const AtaBlock& smart, LineSink& log) {
     log.Line(" ");
 }
 
+std::optional<bool> SmartStateFromIdentify(const AtaBlock& identify) {
+    const bool valid = (IdentifyWord(identify, kSmartValidityWord) & 0xC000u) == 0x4000u;
+    const bool supported = (IdentifyWord(identify, kSmartSupportedWord) & 1u) != 0;
+    if (!valid || !supported) return std::nullopt;
+    return (IdentifyWord(identify, kSmartEnabledWord) & 1u) != 0;
+}
+
 void ReportSmartAttributes(ReportContext& ctx) {
     AtaBlock smart{};
     WriteReportHeader(ctx, "SMART Attributes for ");
@@ -63,11 +72,14 @@ void ReportSmartAttributes(ReportContext& ctx) {
     const Handle handle = ctx.state.DeviceHandle;
     const std::uint8_t drive = chosen.DriveNumber;
 
-    // The view is read-only: SMART must be left as found. Without IDENTIFY the state before is
-    // unknown, and then SMART is left enabled rather than risk turning monitoring off.
+    // The view is read-only: SMART must be left as found. Without a trustworthy IDENTIFY the
+    // state before is unknown, and then SMART is left enabled rather than risk turning
+    // monitoring off.
     AtaBlock identify{};
-    const bool stateKnown = AtaIdentify(ctx.ks, handle, drive, identify);
-    const bool wasEnabled = stateKnown && (IdentifyWord(identify, kSmartEnabledWord) & 1u) != 0;
+    std::optional<bool> before;
+    if (AtaIdentify(ctx.ks, handle, drive, identify)) before = SmartStateFromIdentify(identify);
+    const bool stateKnown = before.has_value();
+    const bool wasEnabled = before.value_or(true);
 
     if (!SmartEnable(ctx.ks, handle, drive)) {
         ctx.log.Line("SMART is not supported by the device.");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "ata/ata_commands.h"
@@ -20,6 +21,12 @@ inline constexpr int kSmartEntries = 30;
 inline constexpr std::size_t kSmartEntryOffset = 2;
 inline constexpr std::size_t kSmartEntrySize = 12;
 inline constexpr std::uint8_t kTemperatureAttribute = 194;
+
+// The drive's SMART state as an IDENTIFY block tells it: word 85 bit 0, trusted only when the
+// drive claims the SMART feature set (word 82 bit 0) and says words 85 to 87 are valid (word 87
+// bits 15:14 = 01). No value when the block does not say: a driver may complete the call and
+// hand back zeroes, and reading those as "off" would switch monitoring off on a drive that had it on.
+std::optional<bool> SmartStateFromIdentify(const AtaBlock& identify);
 
 // Appends one complete report. The drive's SMART state is left as it was found: the report
 // learns it from IDENTIFY first and disables SMART again afterwards only when it was off.

@@ -1,6 +1,7 @@
 // The SMART attributes report: golden text files and the commands it sends to the drive.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <utility>
 
 #include "platform/sim/ata_blocks.h"
@@ -184,6 +185,32 @@ TEST_F(SmartReport, UnknownStateIsNotDisabled) {
     const auto lines = Run();
     EXPECT_EQ(d.Commands(), (std::vector<Command>{kIdentify, kEnable, kRead}));
     EXPECT_EQ(lines.size(), 5u + 2u + 5u + 1u) << "the report prints its table as usual";
+}
+
+TEST_F(SmartReport, IdentifyThatDoesNotClaimSmartLeavesTheStateUnknown) {
+    // The call completes, but the block does not claim the SMART feature set (word 82 bit 0
+    // clear), as a driver that wrote no data would answer: SMART is not disabled afterwards.
+    d.Drive().Identify(IdentifyBlock().Build()).Smart(TypicalSmart()).SmartEnabled(false);
+    d.Choose("ST3500418AS", "CC38", 976773168, kAta);
+    Run();
+    EXPECT_EQ(d.Commands(), (std::vector<Command>{kIdentify, kEnable, kRead}));
+}
+
+TEST(SmartStateFromIdentify, TrustsWord85OnlyWhenTheBlockSaysItIsValid) {
+    struct Case {
+        std::uint16_t w82, w85, w87;
+        std::optional<bool> expected;
+    };
+    const Case cases[] = {
+        {0x0001, 0x0001, 0x4000, true},         {0x0001, 0x0000, 0x4000, false},
+        {0x0001, 0x0001, 0x0000, std::nullopt},  // words 85-87 not valid
+        {0x0001, 0x0001, 0xC000, std::nullopt}, {0x0000, 0x0001, 0x4000, std::nullopt},  // SMART not claimed
+        {0x0000, 0x0000, 0x0000, std::nullopt},                                          // all zeroes
+    };
+    for (const Case& c : cases) {
+        const AtaBlock block = IdentifyBlock().Word(82, c.w82).Word(85, c.w85).Word(87, c.w87).Build();
+        EXPECT_EQ(SmartStateFromIdentify(block), c.expected) << c.w82 << " " << c.w85 << " " << c.w87;
+    }
 }
 
 TEST_F(SmartReport, FailedDisableChangesNothing) {

@@ -212,6 +212,9 @@ bool SimPlatform::Impl::Control(OpenHandle& oh, JournalEntry& e, std::uint32_t c
             std::uint16_t w85 = GetLe16(&a[kMiniportDataOffset + kIdentifyWord85]);
             w85 = static_cast<std::uint16_t>(params.smartEnabled ? (w85 | 1u) : (w85 & ~1u));
             PutLe16(&a[kMiniportDataOffset + kIdentifyWord85], w85);
+            // Word 87 bits 15:14 = 01: words 85 to 87 hold valid values, as a drive answers.
+            const std::size_t w87At = kMiniportDataOffset + 87 * 2;
+            PutLe16(&a[w87At], static_cast<std::uint16_t>((GetLe16(&a[w87At]) & 0x3FFFu) | 0x4000u));
             a.resize(std::min<std::uint32_t>(outSize, kMiniportBufferLength), 0);
             ok = answer(a);
             break;
