@@ -200,9 +200,11 @@ TEST_F(AtaCommands, IdentifyAnswerOf556IsEnough555IsNot) {
         AtaBlock data = Sentinel();
         EXPECT_EQ(AtaIdentify(sim, h, 0, data), c.ok) << c.returned;
         if (c.ok) {
-            // The simulated drive reports its SMART state in word 85 bit 0 (enabled here).
+            // The simulated drive reports its SMART state in word 85 bit 0 (enabled here) and
+            // marks words 85-87 valid in word 87 (bits 15:14 = 01).
             AtaBlock expected = IdentifyFixture();
             expected[170] |= 1;
+            expected[175] = static_cast<std::uint8_t>((expected[175] & 0x3F) | 0x40);
             EXPECT_EQ(data, expected) << c.returned;
         } else {
             EXPECT_EQ(data, Sentinel()) << c.returned;

@@ -467,17 +467,9 @@ bool SimPlatform::Seek(Handle handle, std::int64_t offset, std::int64_t* newPosi
     e.call = Call::Seek;
     e.handle = handle;
     e.offset = offset;
-    OpenHandle* oh = m_impl->Find(handle);
-    if (oh == nullptr) {
-        e.ok = false;
-        e.error = win::ERROR_INVALID_HANDLE;
-    } else {
-        e.drive = static_cast<int>(oh->number);
+    if (OpenHandle* oh = m_impl->Usable(handle, e)) {
         const DriveFaults& f = oh->drive->params.faults;
-        if (oh->drive->gone || f.vanishAfterOpen) {
-            e.ok = false;
-            e.error = win::ERROR_DEVICE_NOT_CONNECTED;
-        } else if (auto fail = f.seekFails.find(offset); fail != f.seekFails.end()) {
+        if (auto fail = f.seekFails.find(offset); fail != f.seekFails.end()) {
             e.ok = false;
             e.error = fail->second;
         } else if (offset < 0) {
@@ -490,9 +482,7 @@ bool SimPlatform::Seek(Handle handle, std::int64_t offset, std::int64_t* newPosi
             if (newPosition != nullptr) *newPosition = reported;
         }
     }
-    m_impl->SetError(e.error);
-    m_impl->Record(e);
-    return e.ok;
+    return m_impl->Finish(e);
 }
 
 bool SimPlatform::Write(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* written) {
@@ -502,19 +492,11 @@ bool SimPlatform::Write(Handle handle, const void* buffer, std::uint32_t size, s
     e.handle = handle;
     e.length = size;
     std::uint32_t done = 0;
-    OpenHandle* oh = m_impl->Find(handle);
-    if (oh == nullptr) {
-        e.ok = false;
-        e.error = win::ERROR_INVALID_HANDLE;
-    } else {
-        e.drive = static_cast<int>(oh->number);
+    if (OpenHandle* oh = m_impl->Usable(handle, e)) {
         e.offset = oh->position;
         SimDrive& drive = *oh->drive;
         const DriveFaults& f = drive.params.faults;
-        if (drive.gone || f.vanishAfterOpen) {
-            e.ok = false;
-            e.error = win::ERROR_DEVICE_NOT_CONNECTED;
-        } else if ((oh->access & win::GENERIC_WRITE) == 0) {
+        if ((oh->access & win::GENERIC_WRITE) == 0) {
             e.ok = false;
             e.error = win::ERROR_ACCESS_DENIED;
         } else if (auto fail = f.writeFails.find(oh->position); fail != f.writeFails.end()) {
@@ -539,9 +521,7 @@ bool SimPlatform::Write(Handle handle, const void* buffer, std::uint32_t size, s
     }
     if (written != nullptr) *written = done;
     e.bytes = done;
-    m_impl->SetError(e.error);
-    m_impl->Record(e);
-    return e.ok;
+    return m_impl->Finish(e);
 }
 
 bool SimPlatform::Flush(Handle handle) {
@@ -549,24 +529,13 @@ bool SimPlatform::Flush(Handle handle) {
     JournalEntry e;
     e.call = Call::Flush;
     e.handle = handle;
-    OpenHandle* oh = m_impl->Find(handle);
-    if (oh == nullptr) {
-        e.ok = false;
-        e.error = win::ERROR_INVALID_HANDLE;
-    } else {
-        e.drive = static_cast<int>(oh->number);
-        const DriveFaults& f = oh->drive->params.faults;
-        if (oh->drive->gone || f.vanishAfterOpen) {
+    if (OpenHandle* oh = m_impl->Usable(handle, e)) {
+        if (const auto& error = oh->drive->params.faults.flushError) {
             e.ok = false;
-            e.error = win::ERROR_DEVICE_NOT_CONNECTED;
-        } else if (f.flushError) {
-            e.ok = false;
-            e.error = *f.flushError;
+            e.error = *error;
         }
     }
-    m_impl->SetError(e.error);
-    m_impl->Record(e);
-    return e.ok;
+    return m_impl->Finish(e);
 }
 
 std::string SimPlatform::ErrorText(std::uint32_t code) {

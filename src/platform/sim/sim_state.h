@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/sim/sim_platform.h"
+#include "platform/win_layouts.h"
 
 namespace orm::sim {
 
@@ -82,6 +83,30 @@ struct SimPlatform::Impl {
     OpenHandle* Find(Handle h) {
         auto it = handles.find(h);
         return it == handles.end() ? nullptr : &it->second;
+    }
+
+    // The handle's record when a call on its drive can go ahead; otherwise null, with the
+    // failure (closed or unknown handle, drive gone) written into `entry`.
+    OpenHandle* Usable(Handle h, JournalEntry& entry) {
+        OpenHandle* oh = Find(h);
+        if (oh == nullptr) {
+            entry.ok = false;
+            entry.error = win::ERROR_INVALID_HANDLE;
+            return nullptr;
+        }
+        entry.drive = static_cast<int>(oh->number);
+        if (oh->drive->gone || oh->drive->params.faults.vanishAfterOpen) {
+            entry.ok = false;
+            entry.error = win::ERROR_DEVICE_NOT_CONNECTED;
+            return nullptr;
+        }
+        return oh;
+    }
+    // Ends a call: its last error, its journal entry, its result.
+    bool Finish(const JournalEntry& entry) {
+        SetError(entry.error);
+        Record(entry);
+        return entry.ok;
     }
 
     bool Control(OpenHandle& oh, JournalEntry& entry, std::uint32_t code, const std::uint8_t* in,
