@@ -241,8 +241,6 @@ LRESULT TFmChoose::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             if (id == IDOK && IsWindowEnabled(btContinue)) btContinueClick();
             // Escape ends the program from the list; on the Continue button it does nothing.
             if (id == IDCANCEL && GetFocus() != btContinue) FormClose();
-            if ((id == kLabel1 || id == kLogo) && HIWORD(wParam) == STN_CLICKED)
-                m_ks.OpenWebAddress(kMakerWebAddress);
             return 0;
         }
         case WM_NOTIFY: {
@@ -257,6 +255,10 @@ LRESULT TFmChoose::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         }
+        case kLabelClick:
+            if (static_cast<int>(wParam) == kLabel1 || static_cast<int>(wParam) == kLogo)
+                m_ks.OpenWebAddress(kMakerWebAddress);
+            return 0;
         case kLabelLeftDown:
         case kLabelLeftUp:
             if (static_cast<int>(wParam) == kLabel1) {

@@ -291,9 +291,6 @@ LRESULT TFmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 }
                 if (m_closeRequested) DestroyWindow(m_window);
             }
-            if ((id == kLogo || id == kCopyright) && HIWORD(wParam) == STN_CLICKED) {
-                m_services.ks.OpenWebAddress(kMakerWebAddress);
-            }
             return 0;
         }
         case WM_NOTIFY: {
@@ -302,6 +299,10 @@ LRESULT TFmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 SelectPage(TabCtrl_GetCurSel(pages));
             return 0;
         }
+        case kLabelClick:
+            if (static_cast<int>(wParam) == kLogo || static_cast<int>(wParam) == kCopyright)
+                m_services.ks.OpenWebAddress(kMakerWebAddress);
+            return 0;
         case kLabelMouseEnter:
         case kLabelMouseLeave:
         case kLabelLeftDown:

@@ -2,6 +2,8 @@
 
 #include "win32ui/common_controls.h"
 
+#include <windowsx.h>
+
 namespace orm::win32ui {
 namespace {
 
@@ -19,6 +21,7 @@ LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         case kLabelMouseLeave:
         case kLabelLeftDown:
         case kLabelLeftUp:
+        case kLabelClick:
             return SendMessageA(GetAncestor(window, GA_ROOT), message, wParam, lParam);
         default:
             return DefWindowProcA(window, message, wParam, lParam);
@@ -42,16 +45,28 @@ LRESULT CALLBACK MouseAwareProc(HWND label, UINT message, WPARAM wParam, LPARAM 
             SendMessageA(top, kLabelMouseLeave, id, reinterpret_cast<LPARAM>(label));
             break;
         case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:  // the second press of a quick double click
+            SetPropA(label, "OrmandelPressed", reinterpret_cast<HANDLE>(1));
+            SetCapture(label);
             SendMessageA(top, kLabelLeftDown, id, reinterpret_cast<LPARAM>(label));
             break;
-        case WM_LBUTTONUP:
+        case WM_LBUTTONUP: {
+            const bool pressed = RemovePropA(label, "OrmandelPressed") != nullptr;
+            if (GetCapture() == label) ReleaseCapture();
             SendMessageA(top, kLabelLeftUp, id, reinterpret_cast<LPARAM>(label));
+            RECT area{};
+            GetClientRect(label, &area);
+            const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            if (pressed && PtInRect(&area, at))
+                SendMessageA(top, kLabelClick, id, reinterpret_cast<LPARAM>(label));
             break;
+        }
         case WM_SETCURSOR:
             SetCursor(LoadCursor(nullptr, IDC_HAND));
             return TRUE;
         case WM_NCDESTROY:
             RemovePropA(label, "OrmandelInside");
+            RemovePropA(label, "OrmandelPressed");
             RemoveWindowSubclass(label, MouseAwareProc, kMouseSubclass);
             break;
         default:

@@ -40,13 +40,15 @@ HWND MakeChild(const char* className, const char* text, DWORD style, int x, int 
                int id, HFONT font, DWORD exStyle = 0);
 
 // A static label that reports the mouse to its top-level window: entering and leaving it, left
-// button down and up (WM_APP messages below, wParam = control id). A click reaches the window as
-// STN_CLICKED.
+// button down and up, and a click (WM_APP messages below, wParam = control id). A click is a left
+// press and release both on the label, as a button counts it; the static control's own
+// STN_CLICKED comes on the press alone and is not used.
 void MakeMouseAware(HWND label);
 inline constexpr UINT kLabelMouseEnter = WM_APP + 1;
 inline constexpr UINT kLabelMouseLeave = WM_APP + 2;
 inline constexpr UINT kLabelLeftDown = WM_APP + 3;
 inline constexpr UINT kLabelLeftUp = WM_APP + 4;
+inline constexpr UINT kLabelClick = WM_APP + 5;
 
 // The program's logo, painted into an owner-drawn static.
 void DrawLogo(const DRAWITEMSTRUCT& item);

@@ -392,12 +392,16 @@ TEST_F(NativeWindows, CopyrightLabelColoursAndClick) {
     EXPECT_EQ(main->CopyrightColour(), kBlue);
     SendMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     EXPECT_EQ(main->CopyrightColour(), kRed);
+    EXPECT_TRUE(sim.OpenedWebAddresses().empty()) << "a press alone opens nothing";
     SendMessageA(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
     EXPECT_EQ(main->CopyrightColour(), kCopyrightGray);
-    SendMessageA(main->Window(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(label), STN_CLICKED),
-                 reinterpret_cast<LPARAM>(label));
-    ASSERT_FALSE(sim.OpenedWebAddresses().empty());
+    ASSERT_EQ(sim.OpenedWebAddresses().size(), 1u) << "press and release on the label: a click";
     EXPECT_EQ(sim.OpenedWebAddresses().back(), kMakerWebAddress);
+    // Released away from the label: no click.
+    SendMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageA(label, WM_LBUTTONUP, 0, MAKELPARAM(-50, -50));
+    EXPECT_EQ(sim.OpenedWebAddresses().size(), 1u);
+    EXPECT_EQ(main->CopyrightColour(), kCopyrightGray);
 }
 
 TEST(NativeSinks, EditSinkAppendsWholeLines) {
