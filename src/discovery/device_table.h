@@ -45,7 +45,9 @@ struct RunState {
     Handle DeviceHandle = kNoHandle;
 
     // The record at 1-based position `position`.
-    TDeviceTable& Record(std::int64_t position) { return DeviceTable.at(static_cast<std::size_t>(position - 1)); }
+    TDeviceTable& Record(std::int64_t position) {
+        return DeviceTable.at(static_cast<std::size_t>(position - 1));
+    }
     const TDeviceTable& Record(std::int64_t position) const {
         return DeviceTable.at(static_cast<std::size_t>(position - 1));
     }

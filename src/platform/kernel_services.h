@@ -23,7 +23,7 @@ inline constexpr Handle kInvalidHandle = -1;
 inline constexpr Handle kNoHandle = 0;
 
 class KernelServices {
-public:
+  public:
     virtual ~KernelServices() = default;
 
     // ---- Handles and drives (CreateFileA, CloseHandle, GetLastError, DeviceIoControl, ...) --

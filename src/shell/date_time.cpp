@@ -11,7 +11,9 @@ std::string DateTimeText(Regional& regional, const CivilTime& t) {
     return text;
 }
 
-std::string DateTimeText(Regional& regional) { return DateTimeText(regional, regional.Now()); }
+std::string DateTimeText(Regional& regional) {
+    return DateTimeText(regional, regional.Now());
+}
 
 void LogWipe(LineSink& wipeLog, Regional& regional, const std::string& message) {
     std::string line = DateTimeText(regional);

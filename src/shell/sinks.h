@@ -10,14 +10,14 @@ namespace orm {
 
 // Appends one line to a memo (the details memo, the SMART memo, the wipe log's raw lines).
 class LineSink {
-public:
+  public:
     virtual ~LineSink() = default;
     virtual void Line(const std::string& text) = 0;
 };
 
 // The wipe's progress bar, range 0 to 100.
 class ProgressSink {
-public:
+  public:
     virtual ~ProgressSink() = default;
     virtual void SetPosition(int percent) = 0;
 };
@@ -25,14 +25,14 @@ public:
 // Dispatches every pending window message, then returns. The answer says whether the drive
 // handle is still open afterwards (a handler may have closed it while the pump ran).
 class MessagePump {
-public:
+  public:
     virtual ~MessagePump() = default;
     virtual bool Pump() = 0;
 };
 
 // The busy state: enables or disables the two command buttons and the page control, in that order.
 class BusySink {
-public:
+  public:
     virtual ~BusySink() = default;
     virtual void SetControlsEnabled(bool enabled) = 0;
 };
@@ -40,7 +40,7 @@ public:
 enum class BoxIcon { Information, Warning, Error, Question };
 
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     // A modal box with one OK button; returns when it is dismissed.
     virtual void Show(const std::string& text, const std::string& caption, BoxIcon icon) = 0;
@@ -51,7 +51,7 @@ public:
 // A condition that ends the program. The shell shows the error box and ends the process; a
 // core routine that reports one returns at once and does nothing more.
 class FatalSink {
-public:
+  public:
     virtual ~FatalSink() = default;
     virtual void Fatal(const std::string& text, const std::string& caption) = 0;
 };
@@ -63,7 +63,7 @@ struct CivilTime {
 };
 
 class Regional {
-public:
+  public:
     virtual ~Regional() = default;
     virtual CivilTime Now() = 0;
     virtual std::string ShortDate(const CivilTime& t) = 0;

@@ -235,7 +235,8 @@ int main(int argc, char** argv) {
         }
         Expected e;
         if (!Parse(argv[i], &e)) {
-            std::fprintf(stderr, "usage: %s DEVICE:MODEL:SERIAL:FIRMWARE[:UNIT]... [--busy=DEVICE]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s DEVICE:MODEL:SERIAL:FIRMWARE[:UNIT]... [--busy=DEVICE]\n",
+                         argv[0]);
             return 2;
         }
         disks.push_back(e);

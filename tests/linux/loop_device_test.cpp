@@ -272,7 +272,8 @@ TEST_F(LoopDeviceTest, ADriveWithAMountedPartitionIsRefusedForWriting) {
     const std::string partition = loop.Path() + "p1";
     for (int i = 0; i < 100 && !std::filesystem::exists(partition); ++i) k.Sleep(10);
     if (!std::filesystem::exists(partition)) {
-        GTEST_SKIP() << "no partition node appeared for " << partition << " (the kernel reads no MBR partition tables)";
+        GTEST_SKIP() << "no partition node appeared for " << partition
+                     << " (the kernel reads no MBR partition tables)";
     }
 
     const std::vector<std::string> paths = ListedPaths(k);
