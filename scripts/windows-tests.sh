@@ -29,6 +29,7 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
     step "Installing ${missing[*]}"
     if [ "$(id -u)" -ne 0 ]; then echo "need root to install: ${missing[*]}" >&2; exit 2; fi
+    apt-get update -qq || exit 2
     DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}" || exit 2
 fi
 
