@@ -23,6 +23,20 @@ bool AllZero(const std::uint8_t* p, std::size_t n) {
     return n == 0 || (p[0] == 0 && std::memcmp(p, p + 1, n - 1) == 0);
 }
 
+// Walks [offset, offset + length) of the sparse store a page at a time: fn(page, offset in the
+// page, bytes already behind, bytes in this page).
+template <class Fn>
+void ForEachPage(std::int64_t offset, std::size_t length, Fn fn) {
+    std::size_t done = 0;
+    while (done < length) {
+        const std::int64_t pos = offset + static_cast<std::int64_t>(done);
+        const std::int64_t inPage = pos % kPageSize;
+        const std::size_t n = std::min(length - done, static_cast<std::size_t>(kPageSize - inPage));
+        fn(pos / kPageSize, inPage, done, n);
+        done += n;
+    }
+}
+
 // The drive number named by a path of the form DrivePath(n), or -1.
 int ParseDrivePath(const std::string& path) {
     const std::string prefix = kDrivePrefix;
@@ -76,20 +90,14 @@ bool SimDrive::ReadBytes(std::int64_t offset, std::uint8_t* out, std::size_t len
         }
         return true;
     }
-    std::size_t done = 0;
-    while (done < length) {
-        const std::int64_t pos = offset + static_cast<std::int64_t>(done);
-        const std::int64_t page = pos / kPageSize;
-        const std::int64_t inPage = pos % kPageSize;
-        const std::size_t n = std::min(length - done, static_cast<std::size_t>(kPageSize - inPage));
+    ForEachPage(offset, length, [&](std::int64_t page, std::int64_t inPage, std::size_t done, std::size_t n) {
         auto it = pages.find(page);
         if (it == pages.end()) {
             std::memset(out + done, 0, n);
         } else {
             std::memcpy(out + done, it->second.data() + inPage, n);
         }
-        done += n;
-    }
+    });
     return true;
 }
 
@@ -105,12 +113,7 @@ bool SimDrive::WriteBytes(std::int64_t offset, const std::uint8_t* data, std::si
         }
         return true;
     }
-    std::size_t done = 0;
-    while (done < length) {
-        const std::int64_t pos = offset + static_cast<std::int64_t>(done);
-        const std::int64_t page = pos / kPageSize;
-        const std::int64_t inPage = pos % kPageSize;
-        const std::size_t n = std::min(length - done, static_cast<std::size_t>(kPageSize - inPage));
+    ForEachPage(offset, length, [&](std::int64_t page, std::int64_t inPage, std::size_t done, std::size_t n) {
         const bool zero = AllZero(data + done, n);
         auto it = pages.find(page);
         if (it == pages.end()) {
@@ -124,8 +127,7 @@ bool SimDrive::WriteBytes(std::int64_t offset, const std::uint8_t* data, std::si
         } else {
             std::memcpy(it->second.data() + inPage, data + done, n);
         }
-        done += n;
-    }
+    });
     return true;
 }
 
