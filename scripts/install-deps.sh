@@ -2,7 +2,8 @@
 # Installs, from Debian's packages, what building and running Ormandel needs. Idempotent: asks
 # dpkg which packages are missing and runs apt-get only for those. Run as root.
 #   scripts/install-deps.sh            build + demo packages
-#   scripts/install-deps.sh --tests    also what the test suite needs
+#   scripts/install-deps.sh --package  also what building the Debian package needs
+#   scripts/install-deps.sh --tests    also what the test suite needs (the package test included)
 set -euo pipefail
 
 packages=(
@@ -12,8 +13,12 @@ packages=(
   fonts-liberation2 fonts-wine fonts-dejavu-core
   xvfb xauth imagemagick
 )
+if [[ "${1:-}" == "--package" || "${1:-}" == "--tests" ]]; then
+  packages+=(dpkg-dev file)
+fi
 if [[ "${1:-}" == "--tests" ]]; then
   packages+=(googletest libgtest-dev libgmock-dev util-linux e2fsprogs dosfstools)
+  packages+=(lintian desktop-file-utils appstream)
 fi
 
 missing=()

@@ -41,6 +41,8 @@ QString DemoDrivesPath(const QStringList& arguments) {
     if (arguments.size() > 1) return arguments.at(1);
     const QString beside = QCoreApplication::applicationDirPath() + "/drives.json";
     if (QFile::exists(beside)) return beside;
+    const QString installed = QStringLiteral(ORMANDEL_DEMO_INSTALLED_DIR "/drives.json");
+    if (QFile::exists(installed)) return installed;
     return QStringLiteral(ORMANDEL_DEMO_DIR "/drives.json");
 }
 

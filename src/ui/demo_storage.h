@@ -7,7 +7,8 @@
 namespace orm::ui {
 
 // The drive description: the path given on the command line, else drives.json beside the
-// executable, else the one in the source tree the demo was built from.
+// executable (the build tree), else the installed one in the share folder, else the one in the
+// source tree the demo was built from.
 QString DemoDrivesPath(const QStringList& arguments);
 
 // A temporary folder for the drives' image files, removed when the demo ends, on the fatal
