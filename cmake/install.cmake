@@ -94,3 +94,11 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "pkexec, qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-liberation2 | fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
+
+# The package test: build, lint, install, run, purge (root; skips otherwise).
+if(ORMANDEL_TESTS AND TARGET ormandel)
+  add_test(NAME package_deb
+           COMMAND sh ${PROJECT_SOURCE_DIR}/tests/package/package_test.sh ${PROJECT_SOURCE_DIR}
+                   ${CMAKE_BINARY_DIR} ${CMAKE_INSTALL_PREFIX} ${CMAKE_BUILD_TYPE} ${ORMANDEL_WERROR})
+  set_tests_properties(package_deb PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900 RUN_SERIAL ON)
+endif()

@@ -14,7 +14,8 @@ if [[ -x "$vm" ]]; then
 fi
 
 build=${ORMANDEL_BUILD_DIR:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMANDEL_WERROR=ON
+# The prefix /usr lets the package test package this very build.
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMANDEL_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build "$build" -j"$(nproc)"
 
 # The Windows build (cross-compiled) and its tests under Wine.
