@@ -31,15 +31,23 @@ install(FILES ${ormandel_staged}/com.example.ormandel.policy
 install(FILES ${PROJECT_SOURCE_DIR}/demo/drives.json DESTINATION ${CMAKE_INSTALL_DATADIR}/ormandel)
 
 # ---- Desktop integration --------------------------------------------------------------------------
-install(FILES ${PROJECT_SOURCE_DIR}/data/com.example.ormandel.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/data/com.example.ormandel.metainfo.xml
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+if(TARGET ormandel)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/com.example.ormandel.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/com.example.ormandel.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+endif()
 
 # ---- Manual pages and the package's documents, gzipped as Debian wants them -----------------------
-set(ormandel_gzipped)
+set(ormandel_pages)
 foreach(page ormandel ormandel-demo ormandel-probe)
+  if(TARGET ${page})
+    list(APPEND ormandel_pages ${page})
+  endif()
+endforeach()
+set(ormandel_gzipped)
+foreach(page ${ormandel_pages})
   configure_file(${PROJECT_SOURCE_DIR}/data/man/${page}.1.in ${ormandel_staged}/${page}.1 @ONLY)
   list(APPEND ormandel_gzipped ${ormandel_staged}/${page}.1)
 endforeach()
@@ -55,7 +63,7 @@ foreach(file ${ormandel_gzipped})
 endforeach()
 add_custom_target(ormandel_install_files ALL DEPENDS ${ormandel_gz_files})
 
-foreach(page ormandel ormandel-demo ormandel-probe)
+foreach(page ${ormandel_pages})
   install(FILES ${ormandel_staged}/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/data/package/copyright ${ormandel_staged}/changelog.gz
