@@ -225,15 +225,60 @@ TEST_F(AtaCommands, FailedCallsAnswerFalse) {
     EXPECT_TRUE(SmartDisable(sim, h, 0));
 }
 
-TEST_F(AtaCommands, DriverStatusErrorInsideACompletedCallCountsAsSuccess) {
-    sim.Drive(kDrive).faults.driverError = 0x04;
+TEST_F(AtaCommands, DriverStatusErrorOfTheSimulatedDriveIsAFailure) {
+    sim.Drive(kDrive).faults.driverError = 0x01;  // SMART_IDE_ERROR
     const Handle h = OpenDrive();
-    EXPECT_TRUE(SmartEnable(sim, h, 0));
-    AtaBlock data{};
-    EXPECT_TRUE(SmartReadData(sim, h, 0, data));
-    EXPECT_EQ(data, SmartFixture());
-    EXPECT_TRUE(AtaIdentify(sim, h, 0, data));
-    EXPECT_TRUE(SmartDisable(sim, h, 0));
+    AtaBlock data = Sentinel();
+    EXPECT_FALSE(SmartEnable(sim, h, 0) || SmartReadData(sim, h, 0, data) || AtaIdentify(sim, h, 0, data));
+    EXPECT_EQ(data, Sentinel());
+}
+
+// Simulated drives whose completed answers get one byte rewritten, as a driver reports a refusal.
+class RewritingSim : public SimPlatform {
+  public:
+    bool Control(Handle handle, std::uint32_t controlCode, const void* in, std::uint32_t inSize, void* out,
+                 std::uint32_t outSize, std::uint32_t* bytesReturned) override {
+        const bool ok = SimPlatform::Control(handle, controlCode, in, inSize, out, outSize, bytesReturned);
+        if (ok && controlCode == code && at < outSize) static_cast<std::uint8_t*>(out)[at] = value;
+        return ok;
+    }
+    std::uint32_t code = 0;
+    std::size_t at = 0;
+    std::uint8_t value = 0;
+};
+
+TEST(AtaRefusals, ARefusalInsideACompletedCallIsAFailure) {
+    // Offsets: DRIVERSTATUS.bDriverError at 4 and bIDEError at 5 of SENDCMDOUTPARAMS, which the
+    // miniport answer holds at 28; its SRB_IO_CONTROL.ReturnCode at 20.
+    struct {
+        const char* what;
+        std::uint32_t code;
+        std::size_t at;
+        std::uint8_t value;
+    } const cases[] = {
+        {"enable: bDriverError", win::SMART_SEND_DRIVE_COMMAND, 4, 0x01},
+        {"enable: bIDEError ABRT", win::SMART_SEND_DRIVE_COMMAND, 5, 0x04},
+        {"read data: bDriverError", win::SMART_RCV_DRIVE_DATA, 4, 0x03},
+        {"read data: bIDEError ABRT", win::SMART_RCV_DRIVE_DATA, 5, 0x04},
+        {"identify: bDriverError", win::IOCTL_SCSI_MINIPORT, 32, 0x01},
+        {"identify: bIDEError ABRT", win::IOCTL_SCSI_MINIPORT, 33, 0x04},
+        {"identify: ReturnCode", win::IOCTL_SCSI_MINIPORT, 20, 0x01},
+    };
+    for (const auto& c : cases) {
+        RewritingSim sim;
+        sim.AddDrive(kDrive).Sectors(1000).Identify(IdentifyFixture()).Smart(SmartFixture());
+        sim.code = c.code;
+        sim.at = c.at;
+        sim.value = c.value;
+        const Handle h = sim.Open(sim.DrivePath(kDrive), win::GENERIC_READ | win::GENERIC_WRITE,
+                                  win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, win::OPEN_EXISTING, 0);
+        AtaBlock data = Sentinel();
+        EXPECT_FALSE(c.code == win::SMART_SEND_DRIVE_COMMAND ? SmartEnable(sim, h, 0)
+                     : c.code == win::SMART_RCV_DRIVE_DATA   ? SmartReadData(sim, h, 0, data)
+                                                             : AtaIdentify(sim, h, 0, data))
+            << c.what;
+        EXPECT_EQ(data, Sentinel()) << c.what;
+    }
 }
 
 TEST_F(AtaCommands, EnableAndDisableChangeTheDriveState) {
