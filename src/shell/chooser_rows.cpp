@@ -7,9 +7,13 @@ namespace orm {
 
 std::array<std::string, 6> ChooserRowTexts(const TDeviceTable& record, char decimalSeparator) {
     return {
-        BusTypeName(record.BusType),        TrimText(FieldText(record.Model)),
-        FieldText(record.Firmware),         FieldText(record.SerialNumber),
-        std::to_string(record.SectorCount), SizeText(DriveBytes(record), decimalSeparator),
+        BusTypeName(record.BusType),
+        TrimText(FieldText(record.Model)),
+        FieldText(record.Firmware),
+        FieldText(record.SerialNumber),
+        std::to_string(record.SectorCount),
+        // The bytes the drive holds, in its own sector size: what the wipe covers.
+        SizeText(DriveBytes(record), decimalSeparator),
     };
 }
 
