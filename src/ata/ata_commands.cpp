@@ -51,8 +51,9 @@ void PutCommandInput(std::uint8_t* p, std::uint32_t bufferSize, const AtaRegiste
 
 // A completed call can still carry a refusal in the SENDCMDOUTPARAMS header at `p`: bDriverError
 // is the driver's verdict (SMART_IDE_ERROR when the drive refused, other codes when the driver
-// did), bIDEError the drive's error register (ABRT and the like). Either one non-zero is a
-// failure; the header has no room for the status register itself.
+// did), bIDEError the drive's error register (ABRT and the like). Either one non-zero in the
+// zero-filled output of a SMART call is a failure; the header has no room for the status
+// register itself.
 bool DriverStatusClean(const std::uint8_t* p) {
     return p[kOutDriverError] == 0 && p[kOutIdeError] == 0;
 }
@@ -137,8 +138,11 @@ bool AtaIdentify(KernelServices& ks, Handle handle, std::uint8_t driveNumber, At
     const bool ok = ks.Control(handle, win::IOCTL_SCSI_MINIPORT, buffer.data(), win::kMiniportBufferLength,
                                buffer.data(), win::kMiniportBufferLength, &returned);
     if (!ok || returned < win::kMiniportMinReturned) return false;
-    // The miniport's own verdict, then the driver's and the drive's.
-    if (win::GetLe32(buffer.data() + kSrbReturnCode) != 0 || !DriverStatusClean(buffer.data() + kSrbSize)) {
+    // The miniport's ReturnCode and the driver's bDriverError. The answer lies over the request,
+    // whose bytes there are 0 (ReturnCode, the features register), so a driver that writes only
+    // the data still reads as clean. bIDEError lies over the sector count register (1) and only
+    // means something with bDriverError set, so it is not read here.
+    if (win::GetLe32(buffer.data() + kSrbReturnCode) != 0 || buffer[kSrbSize + kOutDriverError] != 0) {
         return false;
     }
     std::copy_n(buffer.begin() + win::kMiniportDataOffset, win::kAtaBlock, data.begin());

@@ -5,8 +5,9 @@
 //
 // Every command runs on the window thread and keeps no state. A command that reads data writes
 // the caller's 512-byte block only on success. A command is a success only when the call
-// succeeds and the answer carries no refusal: a non-zero bDriverError or bIDEError in the
-// DRIVERSTATUS of the SENDCMDOUTPARAMS header, or for IDENTIFY a non-zero miniport ReturnCode.
+// succeeds and the answer carries no refusal in the DRIVERSTATUS of its SENDCMDOUTPARAMS header:
+// a non-zero bDriverError or bIDEError for the SMART calls, a non-zero bDriverError or miniport
+// ReturnCode for IDENTIFY.
 #pragma once
 
 #include <array>
@@ -55,7 +56,7 @@ bool SmartReadData(KernelServices& ks, Handle handle, std::uint8_t driveNumber, 
 
 // IDENTIFY DEVICE through IOCTL_SCSI_MINIPORT / IOCTL_SCSI_MINIPORT_IDENTIFY with one 572-byte
 // buffer for both directions. True when the call succeeds, returns at least 556 bytes and its
-// ReturnCode and DRIVERSTATUS are clean; the data are then buffer bytes 44 to 555.
+// ReturnCode and bDriverError are 0; the data are then buffer bytes 44 to 555.
 bool AtaIdentify(KernelServices& ks, Handle handle, std::uint8_t driveNumber, AtaBlock& data);
 
 }  // namespace orm

@@ -261,7 +261,6 @@ TEST(AtaRefusals, ARefusalInsideACompletedCallIsAFailure) {
         {"read data: bDriverError", win::SMART_RCV_DRIVE_DATA, 4, 0x03},
         {"read data: bIDEError ABRT", win::SMART_RCV_DRIVE_DATA, 5, 0x04},
         {"identify: bDriverError", win::IOCTL_SCSI_MINIPORT, 32, 0x01},
-        {"identify: bIDEError ABRT", win::IOCTL_SCSI_MINIPORT, 33, 0x04},
         {"identify: ReturnCode", win::IOCTL_SCSI_MINIPORT, 20, 0x01},
     };
     for (const auto& c : cases) {
