@@ -35,6 +35,21 @@ AtaBlock Sentinel() {
     return b;
 }
 
+// Simulated drives; a test may have one byte of the answers to control code `code` rewritten, as
+// a driver reports a refusal inside a completed call.
+class RewritingSim : public SimPlatform {
+  public:
+    bool Control(Handle handle, std::uint32_t controlCode, const void* in, std::uint32_t inSize, void* out,
+                 std::uint32_t outSize, std::uint32_t* bytesReturned) override {
+        const bool ok = SimPlatform::Control(handle, controlCode, in, inSize, out, outSize, bytesReturned);
+        if (ok && controlCode == code && at < outSize) static_cast<std::uint8_t*>(out)[at] = value;
+        return ok;
+    }
+    std::uint32_t code = 0;
+    std::size_t at = 0;
+    std::uint8_t value = 0;
+};
+
 class AtaCommands : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -55,7 +70,7 @@ class AtaCommands : public ::testing::Test {
         return calls.empty() ? sim::JournalEntry{} : calls.front();
     }
 
-    SimPlatform sim;
+    RewritingSim sim;
 };
 
 // The 32 bytes of SENDCMDINPARAMS without its data byte, written out by hand.
@@ -233,23 +248,9 @@ TEST_F(AtaCommands, DriverStatusErrorOfTheSimulatedDriveIsAFailure) {
     EXPECT_EQ(data, Sentinel());
 }
 
-// Simulated drives whose completed answers get one byte rewritten, as a driver reports a refusal.
-class RewritingSim : public SimPlatform {
-  public:
-    bool Control(Handle handle, std::uint32_t controlCode, const void* in, std::uint32_t inSize, void* out,
-                 std::uint32_t outSize, std::uint32_t* bytesReturned) override {
-        const bool ok = SimPlatform::Control(handle, controlCode, in, inSize, out, outSize, bytesReturned);
-        if (ok && controlCode == code && at < outSize) static_cast<std::uint8_t*>(out)[at] = value;
-        return ok;
-    }
-    std::uint32_t code = 0;
-    std::size_t at = 0;
-    std::uint8_t value = 0;
-};
-
-TEST(AtaRefusals, ARefusalInsideACompletedCallIsAFailure) {
-    // Offsets: DRIVERSTATUS.bDriverError at 4 and bIDEError at 5 of SENDCMDOUTPARAMS, which the
-    // miniport answer holds at 28; its SRB_IO_CONTROL.ReturnCode at 20.
+TEST_F(AtaCommands, ARefusalInsideACompletedCallIsAFailure) {
+    // bDriverError and bIDEError are bytes 4 and 5 of SENDCMDOUTPARAMS, which the miniport answer
+    // holds at 28 behind its SRB_IO_CONTROL (ReturnCode at 20).
     struct {
         const char* what;
         std::uint32_t code;
@@ -264,13 +265,10 @@ TEST(AtaRefusals, ARefusalInsideACompletedCallIsAFailure) {
         {"identify: ReturnCode", win::IOCTL_SCSI_MINIPORT, 20, 0x01},
     };
     for (const auto& c : cases) {
-        RewritingSim sim;
-        sim.AddDrive(kDrive).Sectors(1000).Identify(IdentifyFixture()).Smart(SmartFixture());
         sim.code = c.code;
         sim.at = c.at;
         sim.value = c.value;
-        const Handle h = sim.Open(sim.DrivePath(kDrive), win::GENERIC_READ | win::GENERIC_WRITE,
-                                  win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, win::OPEN_EXISTING, 0);
+        const Handle h = OpenDrive();
         AtaBlock data = Sentinel();
         EXPECT_FALSE(c.code == win::SMART_SEND_DRIVE_COMMAND ? SmartEnable(sim, h, 0)
                      : c.code == win::SMART_RCV_DRIVE_DATA   ? SmartReadData(sim, h, 0, data)
