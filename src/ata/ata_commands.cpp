@@ -21,6 +21,12 @@ constexpr std::size_t kSrbControlCode = offsetof(win::SRB_IO_CONTROL, ControlCod
 constexpr std::size_t kSrbLength = offsetof(win::SRB_IO_CONTROL, Length);
 constexpr std::size_t kSrbSize = sizeof(win::SRB_IO_CONTROL);
 
+constexpr std::size_t kSrbReturnCode = offsetof(win::SRB_IO_CONTROL, ReturnCode);
+constexpr std::size_t kOutDriverError =
+    offsetof(win::SENDCMDOUTPARAMS, DriverStatus) + offsetof(win::DRIVERSTATUS, bDriverError);
+constexpr std::size_t kOutIdeError =
+    offsetof(win::SENDCMDOUTPARAMS, DriverStatus) + offsetof(win::DRIVERSTATUS, bIDEError);
+
 constexpr char kMiniportSignature[8] = {'S', 'C', 'S', 'I', 'D', 'I', 'S', 'K'};
 
 static_assert(win::kSendCmdInLength + win::kAtaBlock == win::kMiniportLength);
@@ -41,6 +47,15 @@ void PutCommandInput(std::uint8_t* p, std::uint32_t bufferSize, const AtaRegiste
     r[offsetof(win::IDEREGS, bDriveHeadReg)] = regs.driveHead;
     r[offsetof(win::IDEREGS, bCommandReg)] = regs.command;
     p[kInDriveNumber] = driveNumber;
+}
+
+// A completed call can still carry a refusal in the SENDCMDOUTPARAMS header at `p`: bDriverError
+// is the driver's verdict (SMART_IDE_ERROR when the drive refused, other codes when the driver
+// did), bIDEError the drive's error register (ABRT and the like). Either one non-zero in the
+// zero-filled output of a SMART call is a failure; the header has no room for the status
+// register itself.
+bool DriverStatusClean(const std::uint8_t* p) {
+    return p[kOutDriverError] == 0 && p[kOutIdeError] == 0;
 }
 
 AtaRegisters SmartRegisters(std::uint8_t feature, std::uint8_t driveNumber) {
@@ -67,7 +82,8 @@ bool SendSmartCommand(KernelServices& ks, Handle handle, const AtaRegisters& reg
     PutCommandInput(in.data(), 0, regs, driveNumber);
     std::uint32_t returned = 0;
     return ks.Control(handle, win::SMART_SEND_DRIVE_COMMAND, in.data(), win::kSendCmdInLength, out.data(),
-                      win::kSendCmdOutHeader, &returned);
+                      win::kSendCmdOutHeader, &returned) &&
+           DriverStatusClean(out.data());
 }
 
 bool ReceiveSmartData(KernelServices& ks, Handle handle, const AtaRegisters& regs, std::uint8_t driveNumber,
@@ -82,6 +98,9 @@ bool ReceiveSmartData(KernelServices& ks, Handle handle, const AtaRegisters& reg
     // refused rather than read from outside the buffer.
     if (!ok || returned < win::kAtaBlock || returned > out.size()) return false;
     const std::size_t start = returned - win::kAtaBlock;
+    // Only an answer with room for the header in front of the data has one; a driver that
+    // answers with the bare 512 bytes has data where the header would be.
+    if (start >= win::kSendCmdOutHeader && !DriverStatusClean(out.data())) return false;
     std::copy_n(out.begin() + static_cast<std::ptrdiff_t>(start), win::kAtaBlock, data.begin());
     return true;
 }
@@ -119,6 +138,13 @@ bool AtaIdentify(KernelServices& ks, Handle handle, std::uint8_t driveNumber, At
     const bool ok = ks.Control(handle, win::IOCTL_SCSI_MINIPORT, buffer.data(), win::kMiniportBufferLength,
                                buffer.data(), win::kMiniportBufferLength, &returned);
     if (!ok || returned < win::kMiniportMinReturned) return false;
+    // The miniport's ReturnCode and the driver's bDriverError. The answer lies over the request,
+    // whose bytes there are 0 (ReturnCode, the features register), so a driver that writes only
+    // the data still reads as clean. bIDEError lies over the sector count register (1) and only
+    // means something with bDriverError set, so it is not read here.
+    if (win::GetLe32(buffer.data() + kSrbReturnCode) != 0 || buffer[kSrbSize + kOutDriverError] != 0) {
+        return false;
+    }
     std::copy_n(buffer.begin() + win::kMiniportDataOffset, win::kAtaBlock, data.begin());
     return true;
 }

@@ -44,6 +44,16 @@ std::uint8_t HighestMode(std::uint16_t word, int firstBit, int count) {
 
 }  // namespace
 
+std::int64_t LogicalSectorSize(const AtaBlock& identify) {
+    constexpr std::int64_t kDefault = 512;
+    constexpr std::int64_t kLargest = 65536;
+    const std::uint16_t w106 = IdentifyWord(identify, 106);
+    if ((w106 & 0xD000u) != 0x5000u) return kDefault;
+    const std::int64_t bytes = 2 * static_cast<std::int64_t>(win::GetLe32(identify.data() + 2 * 117));
+    const bool powerOfTwo = (bytes & (bytes - 1)) == 0;
+    return (bytes >= kDefault && bytes <= kLargest && powerOfTwo) ? bytes : kDefault;
+}
+
 std::uint16_t IdentifyWord(const AtaBlock& identify, int n) {
     return win::GetLe16(identify.data() + 2 * n);
 }
@@ -96,7 +106,7 @@ T_IDE_PASSPORT DecodeIdentifyData(const AtaBlock& identify) {
     }
 
     r.BufferSize = static_cast<std::uint32_t>(w(21)) * 512u;
-    r.SectorSize = 512;
+    r.SectorSize = LogicalSectorSize(block);
 
     if (w(75) != 0) {
         r.QueuingSupported = true;

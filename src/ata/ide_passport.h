@@ -31,7 +31,7 @@ struct T_IDE_PASSPORT {
     std::uint8_t UdmaSupportedMode = 0;   // word 88 bits 0-6; not printed
     std::uint8_t UdmaSelectedMode = 0;    // word 88 bits 8-14; not printed
     std::uint32_t BufferSize = 0;         // word 21 x 512 bytes
-    std::int64_t SectorSize = 0;          // always 512; not printed
+    std::int64_t SectorSize = 0;          // logical sector size in bytes, see LogicalSectorSize
     bool QueuingSupported = false;        // word 75 not 0; not printed
     std::int64_t QueueDepth = 0;          // the whole of word 75 (the drive's depth minus one)
     bool StreamingSupported = false;      // word 84 bit 4
@@ -40,6 +40,12 @@ struct T_IDE_PASSPORT {
 // Decodes a 512-byte IDENTIFY DEVICE block (256 little-endian words). Never fails: any block,
 // all zeroes included, gives a record. The caller's block is not changed.
 T_IDE_PASSPORT DecodeIdentifyData(const AtaBlock& identify);
+
+// The logical sector size in bytes: twice words 117-118 (a count of 16-bit words) when word 106
+// is valid (bits 15:14 = 01) and its bit 12 says the sector is longer than 256 words; else 512.
+// A size the block layer would not take either, anything but a power of two from 512 to 65,536
+// bytes (0, a huge count, 520), comes from a broken block and gives 512 too.
+std::int64_t LogicalSectorSize(const AtaBlock& identify);
 
 // Word `n` (0 to 255) of an IDENTIFY block.
 std::uint16_t IdentifyWord(const AtaBlock& identify, int n);

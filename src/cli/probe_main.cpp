@@ -69,14 +69,13 @@ void PrintTable(const orm::RunState& state, char decimalSeparator) {
                 Column("SERIAL NUMBER", 22).c_str(), Column("LBA", 14).c_str(), "SIZE");
     for (std::int64_t k = 1; k <= state.DrivesFound; ++k) {
         const orm::TDeviceTable& r = state.Record(k);
-        const std::int64_t shown = r.SectorCount > INT64_MAX / 512 ? INT64_MAX : r.SectorCount * 512;
         std::printf("%s%s%s%s%s%s%s%s\n", Column(std::to_string(k), 4).c_str(),
                     Column(r.DevicePath, 24).c_str(), Column(orm::BusTypeName(r.BusType), 10).c_str(),
                     Column(orm::TrimText(orm::FieldText(r.Model)), 26).c_str(),
                     Column(orm::FieldText(r.Firmware), 10).c_str(),
                     Column(orm::FieldText(r.SerialNumber), 22).c_str(),
                     Column(std::to_string(r.SectorCount), 14).c_str(),
-                    orm::SizeText(shown, decimalSeparator).c_str());
+                    orm::SizeText(orm::DriveBytes(r), decimalSeparator).c_str());
     }
     std::printf("Disks found: %lld\n", static_cast<long long>(state.DrivesFound));
 }

@@ -47,15 +47,21 @@ std::string GroupDigits(std::int64_t value) {
     return negative ? "-" + r : r;
 }
 
+std::int64_t DriveBytes(const TDeviceTable& record) {
+    const std::int64_t sectors = record.SectorCount;
+    const std::int64_t sectorSize = record.BytesPerSector;
+    if (sectors <= 0 || sectorSize <= 0) return 0;
+    if (sectors > std::numeric_limits<std::int64_t>::max() / sectorSize) {
+        return std::numeric_limits<std::int64_t>::max();
+    }
+    return sectors * sectorSize;
+}
+
 std::string DiskName(const RunState& state, char decimalSeparator) {
     if (state.ChosenIndex < 1 || state.ChosenIndex > kMaxDrives) return {};
     const TDeviceTable& record = state.Chosen();
-    constexpr std::int64_t kShownSector = 512;
-    const std::int64_t bytes = record.SectorCount > std::numeric_limits<std::int64_t>::max() / kShownSector
-                                   ? std::numeric_limits<std::int64_t>::max()
-                                   : record.SectorCount * kShownSector;
     return TrimText(FieldText(record.Model)) + "    " + TrimText(FieldText(record.Firmware)) + "    [" +
-           SizeText(bytes, decimalSeparator) + "]";
+           SizeText(DriveBytes(record), decimalSeparator) + "]";
 }
 
 }  // namespace orm

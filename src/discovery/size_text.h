@@ -17,9 +17,14 @@ std::string SizeText(std::int64_t bytes, char decimalSeparator);
 // 1234 stays "1234", 12345 gives "12,345". A negative value gets its sign before the groups.
 std::string GroupDigits(std::int64_t value);
 
+// The size of a drive in bytes wherever one is shown: SectorCount x BytesPerSector, the bytes
+// the wipe covers. 0 for a record without sectors or sector size; the largest value instead of
+// an overflow for a nonsense record.
+std::int64_t DriveBytes(const TDeviceTable& record);
+
 // The one-line name of the chosen drive: trimmed model, four blanks, trimmed firmware, four
-// blanks, and the size of SectorCount x 512 bytes in square brackets. Empty when ChosenIndex
-// names no record of the table.
+// blanks, and the drive's size (DriveBytes) in square brackets. Empty when ChosenIndex names no
+// record of the table.
 std::string DiskName(const RunState& state, char decimalSeparator);
 
 }  // namespace orm

@@ -15,10 +15,11 @@ const char* Supported(bool yes, const char* supported, const char* notSupported)
     return yes ? supported : notSupported;
 }
 
-// The capacity counts 512-byte sectors whatever the drive's sector size. Done in unsigned
-// arithmetic: a nonsense count from a broken block must not overflow.
-std::int64_t CapacityBytes(std::int64_t sectors) {
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(sectors) * 512u);
+// The sector count times the drive's logical sector size. Done in unsigned arithmetic: a
+// nonsense count from a broken block must not overflow.
+std::int64_t CapacityBytes(std::int64_t sectors, std::int64_t sectorSize) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(sectors) *
+                                     static_cast<std::uint64_t>(sectorSize));
 }
 
 }  // namespace
@@ -34,7 +35,7 @@ void WriteIdentifyDetails(const T_IDE_PASSPORT& r, char decimalSeparator, LineSi
     log.Line(Supported(r.Lba48Supported, "LBA-48 mode is supported", "LBA-48 mode is not supported"));
     log.Line("Sectors available with LBA commands: " + GroupDigits(r.LbaSectors));
     log.Line("Sectors available with LBA48 commands: " + GroupDigits(r.Lba48Sectors));
-    log.Line("Full device capacity: " + GroupDigits(CapacityBytes(r.TotalSectors)) + " bytes");
+    log.Line("Full device capacity: " + GroupDigits(CapacityBytes(r.TotalSectors, r.SectorSize)) + " bytes");
     log.Line(" ");
     log.Line("SECURITY:");
     log.Line(Supported(r.SecuritySupported, "Security features is supported",

@@ -12,9 +12,8 @@ std::array<std::string, 6> ChooserRowTexts(const TDeviceTable& record, char deci
         FieldText(record.Firmware),
         FieldText(record.SerialNumber),
         std::to_string(record.SectorCount),
-        // 512 bytes a sector, whatever the drive's sector size: the size the operator knows
-        // the drive by.
-        SizeText(record.SectorCount * 512, decimalSeparator),
+        // The bytes the drive holds, in its own sector size: what the wipe covers.
+        SizeText(DriveBytes(record), decimalSeparator),
     };
 }
 

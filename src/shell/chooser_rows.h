@@ -17,7 +17,7 @@ inline constexpr const char* kTooSmallText =
 inline constexpr const char* kTooSmallCaption = "Cannot access this device";
 
 // BUS, MODEL (trimmed), FIRMWARE and SERIAL NUMBER (as the record holds them), LBA (plain
-// decimal), SIZE (sector count x 512, whatever the drive's sector size).
+// decimal), SIZE (sector count x the drive's sector size, DriveBytes).
 std::array<std::string, 6> ChooserRowTexts(const TDeviceTable& record, char decimalSeparator);
 
 // Continue on the chooser's row `row` (counted from 0; -1 when none is selected). A drive below

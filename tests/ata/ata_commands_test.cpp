@@ -35,6 +35,21 @@ AtaBlock Sentinel() {
     return b;
 }
 
+// Simulated drives; a test may have one byte of the answers to control code `code` rewritten, as
+// a driver reports a refusal inside a completed call.
+class RewritingSim : public SimPlatform {
+  public:
+    bool Control(Handle handle, std::uint32_t controlCode, const void* in, std::uint32_t inSize, void* out,
+                 std::uint32_t outSize, std::uint32_t* bytesReturned) override {
+        const bool ok = SimPlatform::Control(handle, controlCode, in, inSize, out, outSize, bytesReturned);
+        if (ok && controlCode == code && at < outSize) static_cast<std::uint8_t*>(out)[at] = value;
+        return ok;
+    }
+    std::uint32_t code = 0;
+    std::size_t at = 0;
+    std::uint8_t value = 0;
+};
+
 class AtaCommands : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -55,7 +70,7 @@ class AtaCommands : public ::testing::Test {
         return calls.empty() ? sim::JournalEntry{} : calls.front();
     }
 
-    SimPlatform sim;
+    RewritingSim sim;
 };
 
 // The 32 bytes of SENDCMDINPARAMS without its data byte, written out by hand.
@@ -225,15 +240,42 @@ TEST_F(AtaCommands, FailedCallsAnswerFalse) {
     EXPECT_TRUE(SmartDisable(sim, h, 0));
 }
 
-TEST_F(AtaCommands, DriverStatusErrorInsideACompletedCallCountsAsSuccess) {
-    sim.Drive(kDrive).faults.driverError = 0x04;
+TEST_F(AtaCommands, DriverStatusErrorOfTheSimulatedDriveIsAFailure) {
+    sim.Drive(kDrive).faults.driverError = 0x01;  // SMART_IDE_ERROR
     const Handle h = OpenDrive();
-    EXPECT_TRUE(SmartEnable(sim, h, 0));
-    AtaBlock data{};
-    EXPECT_TRUE(SmartReadData(sim, h, 0, data));
-    EXPECT_EQ(data, SmartFixture());
-    EXPECT_TRUE(AtaIdentify(sim, h, 0, data));
-    EXPECT_TRUE(SmartDisable(sim, h, 0));
+    AtaBlock data = Sentinel();
+    EXPECT_FALSE(SmartEnable(sim, h, 0) || SmartReadData(sim, h, 0, data) || AtaIdentify(sim, h, 0, data));
+    EXPECT_EQ(data, Sentinel());
+}
+
+TEST_F(AtaCommands, ARefusalInsideACompletedCallIsAFailure) {
+    // bDriverError and bIDEError are bytes 4 and 5 of SENDCMDOUTPARAMS, which the miniport answer
+    // holds at 28 behind its SRB_IO_CONTROL (ReturnCode at 20).
+    struct {
+        const char* what;
+        std::uint32_t code;
+        std::size_t at;
+        std::uint8_t value;
+    } const cases[] = {
+        {"enable: bDriverError", win::SMART_SEND_DRIVE_COMMAND, 4, 0x01},
+        {"enable: bIDEError ABRT", win::SMART_SEND_DRIVE_COMMAND, 5, 0x04},
+        {"read data: bDriverError", win::SMART_RCV_DRIVE_DATA, 4, 0x03},
+        {"read data: bIDEError ABRT", win::SMART_RCV_DRIVE_DATA, 5, 0x04},
+        {"identify: bDriverError", win::IOCTL_SCSI_MINIPORT, 32, 0x01},
+        {"identify: ReturnCode", win::IOCTL_SCSI_MINIPORT, 20, 0x01},
+    };
+    for (const auto& c : cases) {
+        sim.code = c.code;
+        sim.at = c.at;
+        sim.value = c.value;
+        const Handle h = OpenDrive();
+        AtaBlock data = Sentinel();
+        EXPECT_FALSE(c.code == win::SMART_SEND_DRIVE_COMMAND ? SmartEnable(sim, h, 0)
+                     : c.code == win::SMART_RCV_DRIVE_DATA   ? SmartReadData(sim, h, 0, data)
+                                                             : AtaIdentify(sim, h, 0, data))
+            << c.what;
+        EXPECT_EQ(data, Sentinel()) << c.what;
+    }
 }
 
 TEST_F(AtaCommands, EnableAndDisableChangeTheDriveState) {

@@ -245,5 +245,28 @@ TEST(DecodeIdentifyData, BufferSizeAndMultiple) {
     EXPECT_EQ(DecodeIdentifyData(IdentifyBlock().Word(47, 0x8010).Build()).MaxMultipleSectors, 0x10);
 }
 
+// Words 117-118 count 16-bit words; they count only when word 106 is valid and its bit 12 set,
+// and only with a size the block layer takes too.
+TEST(DecodeIdentifyData, LogicalSectorSizeFromWords106And117) {
+    struct {
+        const char* what;
+        std::uint16_t word106, word117, word118;
+        std::int64_t size;
+    } const cases[] = {
+        {"4Kn drive", 0x5000, 2048, 0, 4096},
+        {"512e drive: bit 12 clear", 0x6003, 2048, 0, 512},
+        {"word 106 not valid (bits 15:14 = 11)", 0xD000, 2048, 0, 512},
+        {"words 117-118 zero", 0x5000, 0, 0, 512},
+        {"huge", 0x5000, 0, 0x8000, 512},
+        {"520 bytes: not a power of two", 0x5000, 260, 0, 512},
+        {"64 KiB, the largest taken", 0x5000, 0x8000, 0, 65536},
+    };
+    for (const auto& c : cases) {
+        const AtaBlock block =
+            IdentifyBlock().Word(106, c.word106).Word(117, c.word117).Word(118, c.word118).Build();
+        EXPECT_EQ(DecodeIdentifyData(block).SectorSize, c.size) << c.what;
+    }
+}
+
 }  // namespace
 }  // namespace orm

@@ -87,9 +87,9 @@ TEST(DiskName, ModelFirmwareAndSize) {
               "ST380011A    3.06    [80.02 Gbytes]");
     EXPECT_EQ(DiskName(ChosenState("ST380011A               ", "3.06    ", 156'301'488, 512), ','),
               "ST380011A    3.06    [80,02 Gbytes]");
-    // The size counts 512-byte sectors whatever the drive's sector size.
+    // The size is the sector count times the drive's sector size.
     EXPECT_EQ(DiskName(ChosenState("BIG", "FW12345X", 1'000'000, 4096), '.'),
-              "BIG    FW12345X    [512 Mbytes]");
+              "BIG    FW12345X    [4096 Mbytes]");
     // A blank model leaves just the separators.
     EXPECT_EQ(DiskName(ChosenState("                        ", "1.0     ", 100, 512), '.'),
               "    1.0    [51200 bytes]");

@@ -81,8 +81,9 @@ TEST(AtaPassThroughCdb, DriveCommandArgs) {
 }
 
 SgResult Result(std::uint8_t status, std::uint16_t host, std::uint16_t driver,
-                const std::vector<std::uint8_t>& sense) {
+                const std::vector<std::uint8_t>& sense, int residual = 0) {
     SgResult r;
+    r.residual = residual;
     r.scsiStatus = status;
     r.hostStatus = host;
     r.driverStatus = driver;
@@ -125,6 +126,8 @@ TEST(SgResultReading, SuccessAndRefusalAsDrivesReallyAnswer) {
         bool haveStatus;
     } cases[] = {
         {"data-in, good, no sense", Result(0, 0, 0, none), true, false},
+        {"data-in, good, 256 of 512 bytes short", Result(0, 0, 0, none, 256), false, false},
+        {"data-in, good, nothing arrived", Result(0, 0, 0, none, 512), false, false},
         {"non-data, status returned", Result(2, 0, 8, okDescriptor), true, true},
         {"ERR in the returned status", Result(2, 0, 8, errDescriptor), false, true},
         {"DRQ in the returned status", Result(2, 0, 8, drqDescriptor), false, true},

@@ -61,7 +61,9 @@ TEST_F(DriveListTest, ListsWholeWritableDisksAndLeavesTheRestOut) {
     sys.AddDisk("sdc", {{"ro", "1\n"}, {"removable", "0\n"}});                      // write-protected
     sys.AddDisk("sdd",
                 Writable({{"removable", "1\n"}, {"device/type", "5\n"}}));  // optical in a SCSI wrapper
-    sys.AddDisk("sde", Writable({{"removable", "1\n"}, {"device/type", "0\n"}}));  // a card reader: a drive
+    sys.AddDisk("sde", Writable({{"removable", "1\n"}, {"device/type", "0\n"}, {"size", "62521344\n"}}));
+    sys.AddDisk("sdh", Writable({{"removable", "1\n"}, {"size", "0\n"}}));  // a card reader without a card
+    sys.AddDisk("cciss!c0d0", Writable());                                  // a Smart Array volume
     sys.AddDisk("sr0", Writable());
     sys.AddDisk("ram0", Writable());
     sys.AddDisk("zram0", Writable());
@@ -71,8 +73,14 @@ TEST_F(DriveListTest, ListsWholeWritableDisksAndLeavesTheRestOut) {
     sys.AddDisk("sdf", Writable({{"partition", "1\n"}}));     // a partition's directory
     sys.AddDisk("sdg", {});                                   // no ro attribute: unknown, not listed
 
-    const std::vector<std::string> expected = {"sda", "sdb", "sde", "sdaa", "nvme0n1", "vda", "loop0"};
+    const std::vector<std::string> expected = {"sda",     "sdb", "sde",   "sdaa",
+                                               "nvme0n1", "vda", "loop0", "cciss!c0d0"};
     EXPECT_EQ(ListDriveNames(sys.Root()), expected);
+}
+
+TEST(DevicePath, KernelNamesWithABangLiveInASubdirectory) {
+    EXPECT_EQ(DevicePathOf("sda"), "/dev/sda");
+    EXPECT_EQ(DevicePathOf("cciss!c0d0"), "/dev/cciss/c0d0");
 }
 
 TEST_F(DriveListTest, MissingTreeGivesAnEmptyList) {

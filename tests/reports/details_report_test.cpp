@@ -80,6 +80,19 @@ TEST(DeviceDetailsReport, NoLbaAndNoBufferSize) {
     ExpectGolden(DetailsOf(d), "details_no_lba");
 }
 
+// A 4 TB drive with 4096-byte logical sectors: the heading and the capacity count 4096 bytes a
+// sector (words 106 and 117-118), the sector counts stay counts.
+TEST(DeviceDetailsReport, Drive4KnCountsItsLogicalSectorSize) {
+    ChosenDrive d;
+    IdentifyBlock b;
+    b.Model("DEMODISK AF4000KN").Serial("K4KDEMO1").Firmware("4K02").Word(21, 0x4000);
+    b.Lba28(268435455).Lba48(976754646).SetBits(82, 0x0001).Word(106, 0x5000).Word(117, 2048).Word(118, 0);
+    d.Drive().SectorSize(4096).Identify(b.Build());
+    d.Choose("DEMODISK AF4000KN", "4K02", 976754646, kAta);
+    d.state.Record(1).BytesPerSector = 4096;
+    ExpectGolden(DetailsOf(d), "details_4kn");
+}
+
 TEST(DeviceDetailsReport, SecuritySupportedNotLocked) {
     ChosenDrive d;
     // A password is set (word 128 bit 1) but the drive is unlocked (bit 2 clear).

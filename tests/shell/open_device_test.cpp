@@ -139,7 +139,7 @@ TEST(ChooserRowTextsTest, ColumnsOfOneRecord) {
     std::memcpy(r.Firmware, "3.06    ", 8);  // fills the field: no zero byte
     std::memcpy(r.SerialNumber, "5JV3ABCD  ", 10);
     r.SectorCount = 156301488;
-    r.BytesPerSector = 4096;  // the size still counts 512 bytes a sector
+    r.BytesPerSector = 512;
     r.BusType = 3;
     const auto row = ChooserRowTexts(r, '.');
     EXPECT_EQ(row[0], "ATA");
@@ -153,6 +153,9 @@ TEST(ChooserRowTextsTest, ColumnsOfOneRecord) {
     const auto usb = ChooserRowTexts(r, ',');
     EXPECT_EQ(usb[0], "USB");
     EXPECT_EQ(usb[5], "33,55 Mbytes");
+    // A 4Kn drive at the chooser's minimum: its size is the sectors times 4096.
+    r.BytesPerSector = 4096;
+    EXPECT_EQ(ChooserRowTexts(r, '.')[5], "268.43 Mbytes");
 }
 
 class RecordedBoxes : public MessageBoxes {

@@ -255,7 +255,7 @@ void FmChooseTest::RowTexts() {
         c.dialog().close();
     });
     QCOMPARE(row0, (QStringList{"ATA", "ST380011A", "3.06    ", "SER", "156301488", "80.02 Gbytes"}));
-    QCOMPARE(row1.at(5), QString("134.21 Mbytes"));  // 262,144 x 512, whatever the sector size
+    QCOMPARE(row1.at(5), QString("1073.74 Mbytes"));  // 262,144 sectors of 4096 bytes
     QCOMPARE(row2.at(0), QString("USB"));
     QCOMPARE(c.list()->headerItem()->text(0), QString("BUS"));
     QCOMPARE(c.list()->headerItem()->text(5), QString("SIZE"));

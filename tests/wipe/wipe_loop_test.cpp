@@ -20,7 +20,7 @@
 
 #include "platform/linux/linux_kernel_services.h"
 #include "platform/win_layouts.h"
-#include "shell/choose_by_path.h"
+#include "support/choose_by_path.h"
 #include "wipe/wipe_command.h"
 #include "wipe_test_support.h"
 

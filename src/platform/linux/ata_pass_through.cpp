@@ -102,7 +102,7 @@ std::array<std::uint8_t, 16> BuildAta16Cdb(const AtaCommand& cmd) {
 
 AtaOutcome EvaluateSgResult(const SgResult& r) {
     AtaOutcome out;
-    if (r.hostStatus != 0) return out;
+    if (r.hostStatus != 0 || r.residual != 0) return out;
     const std::uint16_t driver = r.driverStatus & 0x0F;
     if (driver != 0 && driver != kDriverSense) return out;
     if (r.scsiStatus != kScsiGood && r.scsiStatus != kScsiCheckCondition) return out;
@@ -172,6 +172,7 @@ AtaSendResult SendAtaCommand(int fd, const AtaCommand& cmd, std::uint8_t* data) 
         r.driverStatus = io.driver_status;
         r.sense = sense;
         r.senseLength = std::min<std::size_t>(io.sb_len_wr, sizeof sense);
+        r.residual = io.resid;
         result.outcome = EvaluateSgResult(r);
         result.ok = result.outcome.ok;
         if (result.ok && cmd.dataIn) std::memcpy(data, block, win::kAtaBlock);

@@ -46,6 +46,7 @@ struct SgResult {
     std::uint16_t driverStatus = 0;
     const std::uint8_t* sense = nullptr;
     std::size_t senseLength = 0;
+    int residual = 0;  // bytes of the data-in transfer that did not arrive (sg_io_hdr resid)
 };
 
 struct AtaOutcome {
@@ -55,8 +56,9 @@ struct AtaOutcome {
     std::uint8_t error = 0;
 };
 
-// Success needs: no host (transport) error, no driver error other than "sense follows", a
-// SCSI status of GOOD or CHECK CONDITION, and where sense came back, a sense key of NO SENSE
+// Success needs: no host (transport) error, no driver error other than "sense follows", the
+// whole data-in transfer (a non-zero residual is a short answer), a SCSI status of GOOD or
+// CHECK CONDITION, and where sense came back, a sense key of NO SENSE
 // or RECOVERED ERROR (anything else means the command was refused) and, where the sense
 // carries the ATA status (descriptor 09h of descriptor-format sense), neither ERR nor DRQ set.
 // CHECK CONDITION without readable sense counts as a failure.

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "discovery/device_text.h"
 #include "platform/linux/sysfs_attr.h"
 #include "platform/win_layouts.h"
 
@@ -17,12 +18,6 @@ namespace fs = std::filesystem;
 
 bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
-}
-
-std::string Trim(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-    return std::string(text);
 }
 
 // The serial of the USB device above a disk: the first directory upwards from the SCSI device
@@ -79,7 +74,7 @@ std::string SerialFromVpd80(const std::uint8_t* page, std::size_t size) {
     const std::size_t available = std::min(length, size - 4);
     std::string_view text(reinterpret_cast<const char*>(page + 4), available);
     if (const std::size_t zero = text.find('\0'); zero != std::string_view::npos) text = text.substr(0, zero);
-    return Trim(text);
+    return TrimText(text);
 }
 
 BlockDeviceInfo ReadBlockDeviceInfo(const std::string& sysRoot, const std::string& name) {
@@ -123,10 +118,10 @@ BlockDeviceInfo ReadBlockDeviceInfo(const std::string& sysRoot, const std::strin
     }
     if (t.serial.empty() && info.busType == win::BusTypeUsb && !scsiDevice.empty())
         t.serial = UsbSerial(scsiDevice);
-    t.vendor = Trim(t.vendor);
-    t.product = Trim(t.product);
-    t.revision = Trim(t.revision);
-    t.serial = Trim(t.serial);
+    t.vendor = TrimText(t.vendor);
+    t.product = TrimText(t.product);
+    t.revision = TrimText(t.revision);
+    t.serial = TrimText(t.serial);
     return info;
 }
 

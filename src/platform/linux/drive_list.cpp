@@ -87,6 +87,8 @@ bool IsDriveName(const std::string& sysRoot, const std::string& name) {
     if (fs::exists(dir + "/partition", ec)) return false;
     if (ReadAttr(dir + "/ro").value_or("1") != "0") return false;
     if (ReadAttr(dir + "/hidden").value_or("0") == "1") return false;
+    // A card reader without its card keeps its disk, with size 0: there is nothing to wipe.
+    if (ReadAttr(dir + "/size").value_or("") == "0") return false;
     if (ReadAttr(dir + "/removable").value_or("0") == "1" &&
         ReadAttr(dir + "/device/type").value_or("") == "5") {
         return false;
@@ -97,6 +99,12 @@ bool IsDriveName(const std::string& sysRoot, const std::string& name) {
         if (backing.empty()) return false;
     }
     return true;
+}
+
+std::string DevicePathOf(const std::string& name) {
+    std::string path = "/dev/" + name;
+    std::replace(path.begin(), path.end(), '!', '/');
+    return path;
 }
 
 std::vector<std::string> ListDriveNames(const std::string& sysRoot) {

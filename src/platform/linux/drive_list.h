@@ -18,8 +18,13 @@ bool NaturalLess(const std::string& a, const std::string& b);
 // Whether /sys/block/<name> (under sysRoot, normally "/sys") is a drive: a whole disk that is
 // writable (ro = 0); not a partition, ram or zram disk, device-mapper or md device, not an
 // optical drive (sr*, or removable with SCSI device type 5), not a hidden path of a multipath
-// NVMe namespace; a loop device only while it has a backing file.
+// NVMe namespace, not a drive without a medium (size 0, a card reader with no card); a loop
+// device only while it has a backing file.
 bool IsDriveName(const std::string& sysRoot, const std::string& name);
+
+// The device node of a kernel disk name: "/dev/" + name, where a "!" in the name stands for a
+// "/" of the node's path (cciss!c0d0 is /dev/cciss/c0d0).
+std::string DevicePathOf(const std::string& name);
 
 // The drives under sysRoot in natural order. Reads sysfs afresh on every call; an unreadable
 // /sys/block gives an empty list.

@@ -133,6 +133,9 @@ std::string LinuxKernelServices::ErrorText(std::uint32_t code) {
     return m_errors.Text(code);
 }
 
+// Offsets on a drive reach far beyond 2 GiB; a 32-bit off_t would cut them.
+static_assert(sizeof(off_t) == 8, "file offsets must be 64-bit (_FILE_OFFSET_BITS=64)");
+
 bool LinuxKernelServices::Seek(Handle handle, std::int64_t offset, std::int64_t* newPosition) {
     OpenDrive* d = Find(handle);
     if (d == nullptr) return Fail(win::ERROR_INVALID_HANDLE);
@@ -189,7 +192,7 @@ bool LinuxKernelServices::IsDirect(Handle handle) const {
 std::string LinuxKernelServices::DrivePath(unsigned driveNumber) {
     if (driveNumber == 0) m_drives = ListDriveNames(m_sysRoot);
     if (driveNumber >= m_drives.size()) return {};
-    return "/dev/" + m_drives[driveNumber];
+    return DevicePathOf(m_drives[driveNumber]);
 }
 
 bool LinuxKernelServices::Counter(std::int64_t* value) {

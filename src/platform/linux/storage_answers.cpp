@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
 #include <vector>
 
+#include "discovery/device_text.h"
 #include "platform/win_layouts.h"
 
 namespace orm::lnx {
@@ -16,12 +16,6 @@ constexpr std::uint32_t kRemovableMedia = 11;  // MEDIA_TYPE RemovableMedia
 constexpr std::uint32_t kHeads = 255;
 constexpr std::uint32_t kSectorsPerTrack = 63;
 constexpr std::uint32_t kDescriptorHeader = 8;  // Version and Size
-
-std::string Trim(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-    return std::string(text);
-}
 
 void PutPadded(std::uint8_t* p, std::size_t width, const std::string& text) {
     std::memset(p, ' ', width);
@@ -133,7 +127,7 @@ std::string IdentifyText(const std::uint8_t* block, int firstWord, int wordCount
         text.push_back(static_cast<char>(swapped ? first : second));
     }
     if (const std::size_t zero = text.find('\0'); zero != std::string::npos) text.resize(zero);
-    return Trim(text);
+    return TrimText(text);
 }
 
 DeviceTexts TextsFromIdentify(const std::uint8_t* block, bool swapped) {

@@ -1,4 +1,4 @@
-#include "shell/choose_by_path.h"
+#include "support/choose_by_path.h"
 
 #include "discovery/probe.h"
 #include "platform/win_layouts.h"
