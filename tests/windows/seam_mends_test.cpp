@@ -260,41 +260,22 @@ TEST_F(SeamIdentify, RefusedCommandsFailWithoutData) {
     } cases[] = {
         {"not IDENTIFY DEVICE: no other call",
          0xCA,
-         [] {
-             Drive d;
-             d.passThroughAnswers = d.smartAnswers = true;
-             return d;
-         }(),
+         {.passThroughAnswers = true, .smartAnswers = true},
          {kMiniport},
          ERROR_INVALID_PARAMETER},
         {"ERR in the pass-through status",
          0xEC,
-         [] {
-             Drive d;
-             d.passThroughAnswers = d.smartAnswers = true;
-             d.passThroughStatus = 0x51;
-             return d;
-         }(),
+         {.passThroughAnswers = true, .passThroughStatus = 0x51, .smartAnswers = true},
          {kMiniport, kApt},
          ERROR_IO_DEVICE},
         {"driver error in the SMART answer",
          0xEC,
-         [] {
-             Drive d;
-             d.smartAnswers = true;
-             d.smartDriverError = 1;
-             return d;
-         }(),
+         {.smartAnswers = true, .smartDriverError = 1},
          {kMiniport, kApt, kSmartReceive},
          ERROR_IO_DEVICE},
         {"IDE error in the SMART answer",
          0xEC,
-         [] {
-             Drive d;
-             d.smartAnswers = true;
-             d.smartIdeError = 0x04;
-             return d;
-         }(),
+         {.smartAnswers = true, .smartIdeError = 0x04},
          {kMiniport, kApt, kSmartReceive},
          ERROR_IO_DEVICE},
     };
