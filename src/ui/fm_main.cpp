@@ -1,5 +1,6 @@
 #include "ui/fm_main.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -7,15 +8,18 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <utility>
+#include <vector>
 
 #include "reports/smart_report.h"
-#include "shell/date_time.h"
 #include "shell/product.h"
 #include "shell/startup_sequence.h"
 #include "ui/click_label.h"
@@ -73,6 +77,59 @@ QWidget* ButtonStrip(const char* name, int height, QPushButton* button, int top,
 }
 
 }  // namespace
+
+// Keeps the widgets inside the page control from taking input while a command runs, without
+// disabling them: a disabled progress bar or memo is drawn greyed, and these must look alive
+// while the wipe moves the bar and writes its log. While closed, the widgets take no focus and
+// every mouse, wheel and key event sent to them is dropped.
+class InputGate : public QObject {
+  public:
+    InputGate(QWidget* area, QObject* parent) : QObject(parent), m_area(area) {
+        m_widgets.emplace_back(area, area->focusPolicy());
+        for (QWidget* child : area->findChildren<QWidget*>())
+            m_widgets.emplace_back(child, child->focusPolicy());
+        for (auto& entry : m_widgets) entry.first->installEventFilter(this);
+    }
+
+    void SetOpen(bool open) {
+        if (open == m_open) return;
+        m_open = open;
+        for (auto& [widget, policy] : m_widgets) {
+            if (widget.isNull()) continue;
+            if (!open) policy = widget->focusPolicy();
+            widget->setFocusPolicy(open ? policy : Qt::NoFocus);
+        }
+        QWidget* focus = QApplication::focusWidget();
+        if (!open && focus != nullptr && (focus == m_area || m_area->isAncestorOf(focus)))
+            focus->clearFocus();
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (m_open) return QObject::eventFilter(watched, event);
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ContextMenu:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+                return true;
+            default:
+                return QObject::eventFilter(watched, event);
+        }
+    }
+
+  private:
+    QWidget* m_area;
+    std::vector<std::pair<QPointer<QWidget>, Qt::FocusPolicy>> m_widgets;
+    bool m_open = true;
+};
 
 TFmMain::TFmMain(ShellServices services, QWidget* parent)
     : QWidget(parent, kFixedWindowFlags), m_services(services), m_scale(ScreenScale()) {
@@ -195,8 +252,7 @@ TFmMain::TFmMain(ShellServices services, QWidget* parent)
     m_smartLog = std::make_unique<MemoSink>(Log_Smart);
     m_progress = std::make_unique<ProgressBarSink>(pbCurrentTask);
     m_pump = std::make_unique<QtMessagePump>(m_services.state);
-    m_wipe = [this] { RunWipe(); };
-    m_smart = [this] { RunSmart(); };
+    m_pageGate = new InputGate(pages, this);
 
     connect(btRunBenchmarks, &QPushButton::clicked, this, &TFmMain::btRunBenchmarksClick);
     connect(btGetSmart, &QPushButton::clicked, this, &TFmMain::btGetSmartClick);
@@ -234,17 +290,10 @@ ShowResult TFmMain::FormShow(TFmChoose& chooser) {
 void TFmMain::SetControlsEnabled(bool enabled) {
     btRunBenchmarks->setEnabled(enabled);
     btGetSmart->setEnabled(enabled);
-    pages->setEnabled(enabled);
-}
-
-void TFmMain::LogWipe(const std::string& message) {
-    orm::LogWipe(*m_wipeLog, m_services.regional, message);
-}
-void TFmMain::LogDetails(const std::string& message) {
-    m_detailsLog->Line(message);
-}
-void TFmMain::LogSmart(const std::string& message) {
-    m_smartLog->Line(message);
+    // The page control: its tabs are disabled; the rest takes no input but stays enabled, so the
+    // progress bar and the memos, which keep receiving lines, are not drawn greyed.
+    pages->tabBar()->setEnabled(enabled);
+    m_pageGate->SetOpen(enabled);
 }
 
 void TFmMain::PlaceLogo() {
@@ -273,15 +322,6 @@ void TFmMain::SetStatusPanel1(const std::string& text) {
     m_panels[1]->setText(ToQt(text));
 }
 
-QString TFmMain::StatusPanelText(int panel) const {
-    return m_panels[panel]->text();
-}
-
-void TFmMain::SetCommands(std::function<void()> wipe, std::function<void()> smart) {
-    m_wipe = std::move(wipe);
-    m_smart = std::move(smart);
-}
-
 void TFmMain::closeEvent(QCloseEvent* event) {
     // FormClose. A wipe pumping messages under this learns from the pump that the handle is gone.
     CloseDevice(m_services.ks, m_services.state);
@@ -295,7 +335,7 @@ void TFmMain::keyPressEvent(QKeyEvent* event) {
         QPushButton* button = pages->currentIndex() == 1   ? btRunBenchmarks
                               : pages->currentIndex() == 2 ? btGetSmart
                                                            : nullptr;
-        if (button != nullptr && button->isEnabled() && pages->isEnabled()) {
+        if (button != nullptr && button->isEnabled()) {
             button->click();
             return;
         }
@@ -304,20 +344,12 @@ void TFmMain::keyPressEvent(QKeyEvent* event) {
 }
 
 void TFmMain::btRunBenchmarksClick() {
-    if (m_wipe) m_wipe();
-}
-
-void TFmMain::btGetSmartClick() {
-    if (m_smart) m_smart();
-}
-
-void TFmMain::RunWipe() {
     WipeContext ctx{m_services.ks, m_services.state, m_services.regional, *m_wipeLog,
                     *m_progress,   *m_pump,          m_services.boxes,    *this};
     RunWipeCommand(ctx);
 }
 
-void TFmMain::RunSmart() {
+void TFmMain::btGetSmartClick() {
     ReportContext ctx{m_services.ks, m_services.state, m_services.regional, *m_smartLog};
     RunSmartCommand(ctx, *this);
 }

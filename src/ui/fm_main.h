@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 #include "discovery/device_table.h"
@@ -27,6 +26,7 @@ class SetupApiBinding;
 namespace orm::ui {
 
 class ClickLabel;
+class InputGate;
 class TFmChoose;
 
 // What the main window works with; main owns all of it for the whole run.
@@ -56,13 +56,6 @@ class TFmMain : public QWidget, public OpenDeviceView, public BusySink {
     ShowResult FormShow(TFmChoose& chooser);
 
     void SetControlsEnabled(bool enabled) override;
-    void LogWipe(const std::string& message);
-    void LogDetails(const std::string& message);
-    void LogSmart(const std::string& message);
-
-    LineSink& WipeLog() { return *m_wipeLog; }
-    LineSink& DetailsLog() { return *m_detailsLog; }
-    LineSink& SmartLog() { return *m_smartLog; }
 
     // Start-up's part of the window.
     void PlaceLogo();
@@ -71,10 +64,6 @@ class TFmMain : public QWidget, public OpenDeviceView, public BusySink {
 
     void SetDiskName(const std::string& text) override;
     void SetStatusPanel1(const std::string& text) override;
-    QString StatusPanelText(int panel) const;
-
-    // The work behind the two command buttons; the real commands unless a test replaces them.
-    void SetCommands(std::function<void()> wipe, std::function<void()> smart);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -84,8 +73,6 @@ class TFmMain : public QWidget, public OpenDeviceView, public BusySink {
     void FormCreate();
     void btRunBenchmarksClick();
     void btGetSmartClick();
-    void RunWipe();
-    void RunSmart();
     void lbCopyrightMouseDown(Qt::MouseButton button);
     void lbCopyrightMouseUp(Qt::MouseButton button);
     void OpenMakerPage();
@@ -106,14 +93,13 @@ class TFmMain : public QWidget, public OpenDeviceView, public BusySink {
     QProgressBar* pbCurrentTask = nullptr;
     QPushButton* btRunBenchmarks = nullptr;
     QPushButton* btGetSmart = nullptr;
+    InputGate* m_pageGate = nullptr;  // owned by the window
 
     std::unique_ptr<MemoSink> m_wipeLog;
     std::unique_ptr<MemoSink> m_detailsLog;
     std::unique_ptr<MemoSink> m_smartLog;
     std::unique_ptr<ProgressBarSink> m_progress;
     std::unique_ptr<QtMessagePump> m_pump;
-    std::function<void()> m_wipe;
-    std::function<void()> m_smart;
 };
 
 }  // namespace orm::ui

@@ -257,7 +257,7 @@ LRESULT TFmChoose::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case kLabelClick:
             if (static_cast<int>(wParam) == kLabel1 || static_cast<int>(wParam) == kLogo)
-                m_ks.OpenWebAddress(kMakerWebAddress);
+                OpenMakerPage(m_ks, m_window);
             return 0;
         case kLabelLeftDown:
         case kLabelLeftUp:

@@ -4,7 +4,6 @@
 
 #include "reports/report_context.h"
 #include "reports/smart_report.h"
-#include "shell/product.h"
 #include "shell/startup_sequence.h"
 #include "win32ui/fm_choose.h"
 #include "wipe/wipe_command.h"
@@ -16,24 +15,6 @@ namespace {
 constexpr const char* kMainClass = "OrmandelMain";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT | WS_EX_APPWINDOW;
-
-enum ControlId : int {
-    kDiskName = 201,
-    kLogo,
-    kStatusBar,
-    kCopyright,
-    kPages,
-    kLogDetails,
-    kLogBenchMark,
-    kLogSmart,
-    kProgress,
-    kRunBenchmarks,
-    kGetSmart,
-    kGroupBox,
-    kBand,
-    kSeparator,
-    kPagePanel,
-};
 
 // Status panel widths at 120 pixels per inch.
 constexpr int kPanelWidths[3] = {350, 450, 50};
@@ -224,18 +205,6 @@ void TFmMain::SetCopyright(const std::string& line) {
     SetWindowTextA(lbCopyright, line.c_str());
 }
 
-std::string TFmMain::StatusPanelText(int panel) const {
-    const auto length = LOWORD(SendMessageA(StatusBar, SB_GETTEXTLENGTHA, static_cast<WPARAM>(panel), 0));
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    SendMessageA(StatusBar, SB_GETTEXTA, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(length);
-    return text;
-}
-
-int TFmMain::CurrentPage() const {
-    return TabCtrl_GetCurSel(pages);
-}
-
 void TFmMain::btRunBenchmarksClick() {
     WipeContext ctx{m_services.ks, m_services.state, m_services.regional, *m_wipeLog,
                     *m_progress,   *m_pump,          m_services.boxes,    *this};
@@ -301,7 +270,7 @@ LRESULT TFmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case kLabelClick:
             if (static_cast<int>(wParam) == kLogo || static_cast<int>(wParam) == kCopyright)
-                m_services.ks.OpenWebAddress(kMakerWebAddress);
+                OpenMakerPage(m_services.ks, m_window);
             return 0;
         case kLabelMouseEnter:
         case kLabelMouseLeave:

@@ -57,19 +57,24 @@ class TFmMain : public OpenDeviceView, public BusySink {
 
     HWND Window() const { return m_window; }
 
-    // The controls, for tests.
-    HWND DetailsMemo() const { return Log_Details; }
-    HWND WipeMemo() const { return Log_BenchMark; }
-    HWND SmartMemo() const { return Log_Smart; }
-    HWND ProgressBar() const { return pbCurrentTask; }
-    HWND WipeButton() const { return btRunBenchmarks; }
-    HWND SmartButton() const { return btGetSmart; }
-    HWND Pages() const { return pages; }
-    HWND DiskNameLabel() const { return lbDiskName; }
-    HWND CopyrightLabel() const { return lbCopyright; }
-    std::string StatusPanelText(int panel) const;
-    int CurrentPage() const;
-    COLORREF CopyrightColour() const { return m_copyrightColour; }
+    // The ids of the window's controls (GetDlgCtrlID), one per control.
+    enum ControlId : int {
+        kDiskName = 201,
+        kLogo,
+        kStatusBar,
+        kCopyright,
+        kPages,
+        kLogDetails,
+        kLogBenchMark,
+        kLogSmart,
+        kProgress,
+        kRunBenchmarks,
+        kGetSmart,
+        kGroupBox,
+        kBand,
+        kSeparator,
+        kPagePanel,  // the first of the three page panels
+    };
 
   private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

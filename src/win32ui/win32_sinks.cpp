@@ -2,6 +2,9 @@
 
 #include "win32ui/common_controls.h"
 
+#include <string>
+#include <vector>
+
 namespace orm::win32ui {
 namespace {
 
@@ -36,6 +39,42 @@ UINT IconFlag(BoxIcon icon) {
     }
     return 0;
 }
+
+// The task dialog takes its texts in UTF-16; the program's are in the ANSI code page.
+std::wstring Wide(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    std::wstring wide(static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0)),
+                      L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+    return wide;
+}
+
+// While it lives, every enabled top-level window of this thread is disabled, as a task-modal
+// message box does; afterwards they are enabled again and the window that was active is again.
+class TaskModal {
+  public:
+    TaskModal() : m_active(GetActiveWindow()) {
+        EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(&m_disabled));
+        for (HWND window : m_disabled) EnableWindow(window, FALSE);
+    }
+    ~TaskModal() {
+        for (HWND window : m_disabled) {
+            if (IsWindow(window)) EnableWindow(window, TRUE);
+        }
+        if (m_active != nullptr && IsWindow(m_active)) SetActiveWindow(m_active);
+    }
+    TaskModal(const TaskModal&) = delete;
+    TaskModal& operator=(const TaskModal&) = delete;
+
+  private:
+    static BOOL CALLBACK Collect(HWND window, LPARAM list) {
+        if (IsWindowEnabled(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+    }
+    HWND m_active;
+    std::vector<HWND> m_disabled;
+};
 
 }  // namespace
 
@@ -85,9 +124,28 @@ void Win32MessageBoxes::Show(const std::string& text, const std::string& caption
 }
 
 bool Win32MessageBoxes::Confirm(const std::string& text, const std::string& caption) {
-    // Yes is the default button; Escape and the close box answer No.
-    return MessageBoxA(nullptr, text.c_str(), caption.c_str(),
-                       MB_YESNO | MB_DEFBUTTON1 | MB_ICONQUESTION | MB_TASKMODAL) == IDYES;
+    // A task dialog, not MB_YESNO: a message box with Yes and No ignores Escape and greys its
+    // close box. Here No carries the id of the cancel button, so Escape and the close box answer
+    // No as the No button does (cancellation is allowed as well, for the systems that go by the
+    // flag); Yes is the default button. The buttons are the dialog's own so that they read
+    // "&Yes" and "&No" whatever the system's language. TaskDialogIndirect is in common controls
+    // 6, which the programs' manifests ask for.
+    const std::wstring wideText = Wide(text);
+    const std::wstring wideCaption = Wide(caption);
+    const TASKDIALOG_BUTTON buttons[] = {{IDYES, L"&Yes"}, {IDCANCEL, L"&No"}};
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof(config);
+    config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_USE_HICON_MAIN;
+    config.pszWindowTitle = wideCaption.c_str();
+    config.hMainIcon = LoadIcon(nullptr, IDI_QUESTION);
+    config.pszContent = wideText.c_str();
+    config.cButtons = 2;
+    config.pButtons = buttons;
+    config.nDefaultButton = IDYES;
+    int pressed = 0;
+    TaskModal modal;
+    if (FAILED(TaskDialogIndirect(&config, &pressed, nullptr, nullptr))) return false;
+    return pressed == IDYES;
 }
 
 void ExitNow(UINT exitCode) {

@@ -4,6 +4,9 @@
 
 #include <windowsx.h>
 
+#include "platform/windows/windows_kernel_services.h"
+#include "shell/product.h"
+
 namespace orm::win32ui {
 namespace {
 
@@ -164,6 +167,11 @@ void CentreOnScreen(HWND window) {
     const int h = r.bottom - r.top;
     SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
                  (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void OpenMakerPage(KernelServices& ks, HWND owner) {
+    if (auto* shell = dynamic_cast<windows::ShellOwned*>(&ks)) shell->SetShellOwner(owner);
+    ks.OpenWebAddress(kMakerWebAddress);
 }
 
 }  // namespace orm::win32ui

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/kernel_services.h"
 #include "platform/windows/windows_sdk.h"
 
 namespace orm::win32ui {
@@ -58,5 +59,9 @@ std::string WindowText(HWND window);
 SIZE TextExtent(HWND control, const std::string& text);
 
 void CentreOnScreen(HWND window);
+
+// Opens the maker's web page with the shell, owned by `owner`: the window whose label or logo was
+// clicked. Platforms that open it some other way take no owner.
+void OpenMakerPage(KernelServices& ks, HWND owner);
 
 }  // namespace orm::win32ui

@@ -10,7 +10,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
+#include <algorithm>
 
+#include "shell/date_time.h"
 #include "ui/window_parts.h"
 #include "ui_test_support.h"
 
@@ -32,10 +34,20 @@ struct Main {
     QPushButton* smart() { return child<QPushButton>("btGetSmart"); }
     QLabel* copyright() { return child<QLabel>("lbCopyright"); }
     QString memo(const char* name) { return child<QPlainTextEdit>(name)->toPlainText(); }
-    int wipes = 0, smarts = 0;
-    void CountCommands() {
-        w().SetCommands([this] { ++wipes; }, [this] { ++smarts; });
+    // Starts the program on one simulated drive, chosen in the chooser, so that both commands
+    // run for real: a wipe asks its confirmation (answered No unless a test says otherwise), the
+    // SMART command writes its report heading.
+    bool Open() {
+        uitest::AddAtaDrive(h.sim, 0, 70000, "DISK");
+        uitest::ModalWait wait([](QDialog& d) { d.findChild<QPushButton*>("btContinue")->click(); });
+        return h.main->FormShow(*h.chooser) == ui::ShowResult::Opened;
     }
+    int wipes() const {
+        return static_cast<int>(
+            std::count_if(h.boxes.shown.begin(), h.boxes.shown.end(),
+                          [](const uitest::ShownBox& b) { return b.caption == "Confirm"; }));
+    }
+    int smarts() { return static_cast<int>(memo("Log_Smart").count("SMART Attributes for")); }
 };
 
 }  // namespace
@@ -45,7 +57,7 @@ class FmMainTest : public QObject {
   private slots:
     void CreatedStateAndLayout();
     void MemosAreReadOnlyAndReportMemosFixedPitch();
-    void BusyStateDisablesCommandsAndPages();
+    void BusyStateRefusesInputButKeepsProgressAndLogsActive();
     void BusyStateStopsAClickDispatchedByThePump();
     void EnterPressesTheButtonOfThePageShown();
     void AltGPressesGetSmart();
@@ -71,7 +83,7 @@ void FmMainTest::CreatedStateAndLayout() {
     QCOMPARE(m.child<QGroupBox>("GroupBox2")->title(), QString("Current task progress"));
     QCOMPARE(m.child<QProgressBar>("pbCurrentTask")->minimum(), 0);
     QCOMPARE(m.child<QProgressBar>("pbCurrentTask")->maximum(), 100);
-    for (int i = 0; i < 3; ++i) QVERIFY(m.w().StatusPanelText(i).isEmpty());
+    for (int i = 0; i < 3; ++i) QVERIFY(uitest::StatusPanelText(m.w(), i).isEmpty());
     QVERIFY(m.child<QLabel>("lbDiskName")->text().isEmpty());
     QCOMPARE(ui::TextColour(m.copyright()), QColor(128, 128, 128));
     QVERIFY(m.copyright()->font().bold());
@@ -101,91 +113,100 @@ void FmMainTest::MemosAreReadOnlyAndReportMemosFixedPitch() {
     QVERIFY(QFontInfo(m.child<QPlainTextEdit>("Log_Smart")->font()).fixedPitch());
 }
 
-void FmMainTest::BusyStateDisablesCommandsAndPages() {
+void FmMainTest::BusyStateRefusesInputButKeepsProgressAndLogsActive() {
     Main m;
-    m.CountCommands();
+    QVERIFY(m.Open());
     m.w().show();
-    m.pages()->setCurrentIndex(2);
+    m.pages()->setCurrentIndex(1);
+    auto* log = m.child<QPlainTextEdit>("Log_BenchMark");
+    log->setFocus();
     m.w().SetControlsEnabled(false);
     QVERIFY(!m.wipe()->isEnabled());
     QVERIFY(!m.smart()->isEnabled());
-    QVERIFY(!m.pages()->isEnabled());
-    QVERIFY(!m.child<QPlainTextEdit>("Log_Smart")->isEnabled());
-    QTest::mouseClick(m.smart(), Qt::LeftButton);
+    QVERIFY(!m.pages()->tabBar()->isEnabled());
+    // The progress bar and the memos are drawn as active while the work goes on.
+    for (QWidget* alive :
+         {static_cast<QWidget*>(m.child<QProgressBar>("pbCurrentTask")), static_cast<QWidget*>(log),
+          static_cast<QWidget*>(m.child<QPlainTextEdit>("Log_Smart"))}) {
+        QVERIFY(alive->isEnabled());
+        QVERIFY(alive->palette().currentColorGroup() != QPalette::Disabled);
+    }
+    // No input reaches the page control: not the buttons, the tabs or the memo.
+    QTest::mouseClick(m.wipe(), Qt::LeftButton);
     QTest::mouseClick(m.pages()->tabBar(), Qt::LeftButton, {}, m.pages()->tabBar()->tabRect(0).center());
-    QCOMPARE(m.smarts, 0);
-    QCOMPARE(m.pages()->currentIndex(), 2);
-    // The memos still take lines while busy.
-    m.w().LogSmart("while busy");
-    QCOMPARE(m.memo("Log_Smart"), QString("while busy"));
-    // The logo and the copyright label stay usable.
+    QTest::mouseDClick(log->viewport(), Qt::LeftButton, {}, QPoint(30, 8));
+    QTest::keyClick(log, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(m.wipes(), 0);
+    QCOMPARE(m.pages()->currentIndex(), 1);
+    QVERIFY(!log->hasFocus());
+    QVERIFY(!log->textCursor().hasSelection());
+    // The memos still take lines, and the logo and the copyright label stay usable.
+    ui::MemoSink(log).Line("while busy");
+    QVERIFY(m.memo("Log_BenchMark").endsWith("while busy"));
     QVERIFY(m.copyright()->isEnabled());
     QVERIFY(m.child<QLabel>("imgLogo")->isEnabled());
 
     m.w().SetControlsEnabled(true);
+    QCOMPARE(m.pages()->currentIndex(), 1);
+    QTest::keyClick(log, Qt::Key_A, Qt::ControlModifier);
+    QVERIFY(log->textCursor().hasSelection());
+    QTest::mouseClick(m.wipe(), Qt::LeftButton);
+    QCOMPARE(m.wipes(), 1);
+    QTest::mouseClick(m.pages()->tabBar(), Qt::LeftButton, {}, m.pages()->tabBar()->tabRect(2).center());
     QCOMPARE(m.pages()->currentIndex(), 2);
     QTest::mouseClick(m.smart(), Qt::LeftButton);
-    QCOMPARE(m.smarts, 1);
-    QTest::mouseClick(m.pages()->tabBar(), Qt::LeftButton, {}, m.pages()->tabBar()->tabRect(1).center());
-    QCOMPARE(m.pages()->currentIndex(), 1);
-    QTest::mouseClick(m.wipe(), Qt::LeftButton);
-    QCOMPARE(m.wipes, 1);
+    QCOMPARE(m.smarts(), 1);
 }
 
 void FmMainTest::BusyStateStopsAClickDispatchedByThePump() {
-    // A long command pumps messages; a click on the other button that arrives meanwhile must not
-    // start it.
+    // The wipe pumps messages; a click on the SMART button that arrives meanwhile must not start
+    // the report.
     Main m;
+    QVERIFY(m.Open());
     m.w().show();
-    m.pages()->setCurrentIndex(1);
-    int smartRuns = 0;
-    m.w().SetCommands(
-        [&] {
-            m.w().SetControlsEnabled(false);
-            const QPoint centre = m.smart()->rect().center();
-            QCoreApplication::postEvent(
-                m.smart(), new QMouseEvent(QEvent::MouseButtonPress, centre, m.smart()->mapToGlobal(centre),
-                                           Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-            QCoreApplication::postEvent(
-                m.smart(), new QMouseEvent(QEvent::MouseButtonRelease, centre, m.smart()->mapToGlobal(centre),
-                                           Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
-            QCoreApplication::processEvents();
-            m.w().SetControlsEnabled(true);
-        },
-        [&] { ++smartRuns; });
+    m.pages()->setCurrentIndex(2);
+    m.h.boxes.confirmAnswer = true;
+    const QPoint centre = m.smart()->rect().center();
+    QCoreApplication::postEvent(
+        m.smart(), new QMouseEvent(QEvent::MouseButtonPress, centre, m.smart()->mapToGlobal(centre),
+                                   Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(
+        m.smart(), new QMouseEvent(QEvent::MouseButtonRelease, centre, m.smart()->mapToGlobal(centre),
+                                   Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
     m.wipe()->click();
     QCoreApplication::processEvents();
-    QCOMPARE(smartRuns, 0);
+    QVERIFY(m.memo("Log_BenchMark").contains("Wipe is done."));
+    QCOMPARE(m.smarts(), 0);
 }
 
 void FmMainTest::EnterPressesTheButtonOfThePageShown() {
     Main m;
-    m.CountCommands();
+    QVERIFY(m.Open());
     m.w().show();
     QTest::keyClick(&m.w(), Qt::Key_Return);  // details page: no button
-    QCOMPARE(m.wipes + m.smarts, 0);
+    QCOMPARE(m.wipes() + m.smarts(), 0);
     m.pages()->setCurrentIndex(1);
     QTest::keyClick(m.child<QPlainTextEdit>("Log_BenchMark"), Qt::Key_Return);  // the memo takes it
-    QCOMPARE(m.wipes, 0);
+    QCOMPARE(m.wipes(), 0);
     QTest::keyClick(&m.w(), Qt::Key_Return);
-    QCOMPARE(m.wipes, 1);
+    QCOMPARE(m.wipes(), 1);
     m.pages()->setCurrentIndex(2);
     QTest::keyClick(&m.w(), Qt::Key_Enter);
-    QCOMPARE(m.smarts, 1);
+    QCOMPARE(m.smarts(), 1);
     m.w().SetControlsEnabled(false);
     QTest::keyClick(&m.w(), Qt::Key_Return);
-    QCOMPARE(m.smarts, 1);
+    QCOMPARE(m.smarts(), 1);
 }
 
 void FmMainTest::AltGPressesGetSmart() {
     Main m;
-    m.CountCommands();
+    QVERIFY(m.Open());
     m.w().show();
     QVERIFY(QTest::qWaitForWindowExposed(&m.w()));
     m.w().activateWindow();
     m.pages()->setCurrentIndex(2);
     QTest::keyClick(&m.w(), Qt::Key_G, Qt::AltModifier);
-    QTRY_COMPARE(m.smarts, 1);
+    QTRY_COMPARE(m.smarts(), 1);
 }
 
 void FmMainTest::WipeLogStamp_data() {
@@ -214,8 +235,9 @@ void FmMainTest::WipeLogStamp() {
     QFETCH(QString, line);
     Main m;
     m.h.regional.now = CivilTime{2026, 12, 8, hour, minute, second};
-    m.w().LogWipe("first");
-    m.w().LogWipe(message.toStdString());
+    ui::MemoSink wipeLog(m.child<QPlainTextEdit>("Log_BenchMark"));
+    LogWipe(wipeLog, m.h.regional, "first");
+    LogWipe(wipeLog, m.h.regional, message.toStdString());
     const QStringList lines = m.memo("Log_BenchMark").split('\n');
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.at(1), line);
@@ -223,9 +245,10 @@ void FmMainTest::WipeLogStamp() {
 
 void FmMainTest::DetailsAndSmartLinesUnchanged() {
     Main m;
-    m.w().LogDetails(" ");
-    m.w().LogDetails("Model: X");
-    m.w().LogSmart("Att: 1");
+    ui::MemoSink details(m.child<QPlainTextEdit>("Log_Details"));
+    details.Line(" ");
+    details.Line("Model: X");
+    ui::MemoSink(m.child<QPlainTextEdit>("Log_Smart")).Line("Att: 1");
     QCOMPARE(m.memo("Log_Details"), QString(" \nModel: X"));
     QCOMPARE(m.memo("Log_Smart"), QString("Att: 1"));
     QVERIFY(m.memo("Log_BenchMark").isEmpty());
@@ -278,7 +301,7 @@ void FmMainTest::ClosingClosesTheDriveOnce() {
     m.w().close();
     QCOMPARE(m.h.sim.Calls(sim::Call::Close).size(), size_t(1));
     QCOMPARE(m.h.state.DeviceHandle, kNoHandle);
-    QVERIFY(m.w().StatusPanelText(2).isEmpty());
+    QVERIFY(uitest::StatusPanelText(m.w(), 2).isEmpty());
 }
 
 QTEST_MAIN(FmMainTest)

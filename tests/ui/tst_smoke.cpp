@@ -57,7 +57,7 @@ void SmokeTest::DemoShowsChooserThenMainWindowWithTheChosenDrive() {
             QTimer::singleShot(0, &main, [&] {
                 visible = main.isVisible();
                 diskName = main.findChild<QLabel*>("lbDiskName")->text();
-                panel1 = main.StatusPanelText(1);
+                panel1 = uitest::StatusPanelText(main, 1);
                 details = main.findChild<QPlainTextEdit*>("Log_Details")->toPlainText();
                 wipeLog = main.findChild<QPlainTextEdit*>("Log_BenchMark")->toPlainText();
                 main.close();

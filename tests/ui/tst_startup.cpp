@@ -86,9 +86,9 @@ void StartupTest::OpensTheChosenDriveBeforeTheWindowShows() {
     const QString name("SECOND DISK    3.06    [512 Mbytes]");
     QCOMPARE(r.h.main->findChild<QLabel*>("lbDiskName")->text(), name);
     QCOMPARE(r.h.main->windowTitle(), QString("Ormandel 2.20 build 1098"));
-    QCOMPARE(r.h.main->StatusPanelText(0), QString("Ormandel 2.20 build 1098"));
-    QCOMPARE(r.h.main->StatusPanelText(1), name);
-    QVERIFY(r.h.main->StatusPanelText(2).isEmpty());
+    QCOMPARE(uitest::StatusPanelText(*r.h.main, 0), QString("Ormandel 2.20 build 1098"));
+    QCOMPARE(uitest::StatusPanelText(*r.h.main, 1), name);
+    QVERIFY(uitest::StatusPanelText(*r.h.main, 2).isEmpty());
     QVERIFY(r.memo("Log_Details").contains("Device details for " + name));
     const QStringList wipeLog = r.memo("Log_BenchMark").split('\n');
     QCOMPARE(wipeLog.size(), 2);
@@ -153,7 +153,7 @@ void StartupTest::EachFailureShowsOneBoxAndEnds() {
     QVERIFY(!r.h.main->isVisible());
     QVERIFY(!r.OpenedForWriting());
     QVERIFY(r.memo("Log_BenchMark").isEmpty());
-    QVERIFY(r.h.main->StatusPanelText(1).isEmpty());
+    QVERIFY(uitest::StatusPanelText(*r.h.main, 1).isEmpty());
     QCOMPARE(!r.h.sim.Calls(sim::Call::Frequency).empty(), frequencyRead);
     QCOMPARE(r.h.sim.RunningTimers(), 0);
 }
@@ -180,9 +180,9 @@ void StartupTest::OpenFailures() {
     QCOMPARE(QString::fromStdString(r.h.boxes.shown[0].text), text);
     QCOMPARE(QString::fromStdString(r.h.boxes.shown[0].caption), QString("Error"));
     QCOMPARE(r.h.exitCodes, std::vector<int>{ui::kFatalExitCode});
-    QVERIFY(r.h.main->StatusPanelText(1).isEmpty());
-    QCOMPARE(r.h.main->StatusPanelText(0), QString("Ormandel 2.20 build 1098"));
-    QVERIFY(r.h.main->StatusPanelText(2).isEmpty());
+    QVERIFY(uitest::StatusPanelText(*r.h.main, 1).isEmpty());
+    QCOMPARE(uitest::StatusPanelText(*r.h.main, 0), QString("Ormandel 2.20 build 1098"));
+    QVERIFY(uitest::StatusPanelText(*r.h.main, 2).isEmpty());
     QVERIFY(r.memo("Log_Details").isEmpty());
     QVERIFY(!r.h.main->isVisible());
     QCOMPARE(r.h.state.DeviceHandle, kNoHandle);
@@ -257,7 +257,7 @@ void StartupTest::CommandsRunOnTheOpenedDrive() {
     r.h.main->findChild<QPushButton*>("btGetSmart")->click();
     QVERIFY(r.memo("Log_Smart").contains("SMART Attributes for SMALL DISK"));
     QVERIFY(r.h.main->findChild<QPushButton*>("btGetSmart")->isEnabled());
-    QVERIFY(r.h.main->StatusPanelText(2).isEmpty());
+    QVERIFY(uitest::StatusPanelText(*r.h.main, 2).isEmpty());
     r.h.main->close();
 }
 

@@ -1,6 +1,7 @@
 #include "ui_test_support.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QTimer>
 #include <cstdio>
 
@@ -43,6 +44,10 @@ void AddAtaDrive(sim::SimPlatform& sim, unsigned number, std::int64_t sectors, c
                       .Serial("SN" + std::to_string(number))
                       .Lba28(static_cast<std::uint32_t>(sectors))
                       .Build());
+}
+
+QString StatusPanelText(const QWidget& main, int panel) {
+    return main.findChild<QLabel*>(QString("StatusPanel%1").arg(panel))->text();
 }
 
 ModalWait::ModalWait(std::function<void(QDialog&)> act, int timeoutMs) : m_timer(new QTimer) {

@@ -66,6 +66,9 @@ struct Harness {
 // An ATA drive with IDENTIFY data, `sectors` sectors of 512 bytes.
 void AddAtaDrive(sim::SimPlatform& sim, unsigned number, std::int64_t sectors, const std::string& model);
 
+// The text of status panel `panel` (0 to 2) of the main window.
+QString StatusPanelText(const QWidget& main, int panel);
+
 // Runs `act` once the application's modal dialog is up (polling, so it does not fire before the
 // dialog shows); gives up after `timeoutMs`. The answer cancels the wait when it goes away, so
 // a wait that never fired cannot act on a later test's dialog.

@@ -14,6 +14,8 @@
 #include "discovery/size_text.h"
 #include "lockstep_clock.h"
 #include "platform/sim/ata_blocks.h"
+#include "platform/windows/windows_kernel_services.h"
+#include "recording_win32_calls.h"
 #include "shell/product.h"
 #include "shell/setup_library.h"
 #include "shell_recorders.h"
@@ -66,6 +68,61 @@ class Soon {
     UINT_PTR m_id = 0;
 };
 
+// Acts on the first visible dialog with `caption` from whatever message loop runs next (the
+// dialog's own); gives up after five seconds. A dialog that the action did not end is ended after
+// three more seconds, so that a test fails instead of waiting for ever.
+class OnDialog {
+  public:
+    OnDialog(const char* caption, std::function<void(HWND)> act) {
+        s_caption = caption;
+        s_act = std::move(act);
+        s_dialog = nullptr;
+        s_ticks = 0;
+        s_forced = false;
+        m_id = SetTimer(nullptr, 0, 20, Tick);
+    }
+    ~OnDialog() {
+        KillTimer(nullptr, m_id);
+        s_act = nullptr;
+    }
+    OnDialog(const OnDialog&) = delete;
+    OnDialog& operator=(const OnDialog&) = delete;
+
+    // True when the dialog outlived the action and had to be ended.
+    bool Forced() const { return s_forced; }
+
+  private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
+        ++s_ticks;
+        if (s_dialog == nullptr) {
+            HWND dialog = FindWindowA("#32770", s_caption);
+            if (dialog == nullptr || !IsWindowVisible(dialog)) {
+                if (s_ticks >= 250) KillTimer(nullptr, id);
+                return;
+            }
+            s_dialog = dialog;
+            s_ticks = 0;
+            auto act = std::move(s_act);
+            s_act = nullptr;
+            if (act) act(dialog);
+            return;
+        }
+        if (!IsWindow(s_dialog)) {
+            KillTimer(nullptr, id);
+        } else if (s_ticks >= 150) {
+            KillTimer(nullptr, id);
+            s_forced = true;
+            EndDialog(s_dialog, 0);
+        }
+    }
+    static inline const char* s_caption = nullptr;
+    static inline std::function<void(HWND)> s_act;
+    static inline HWND s_dialog = nullptr;
+    static inline int s_ticks = 0;
+    static inline bool s_forced = false;
+    UINT_PTR m_id = 0;
+};
+
 // Removes a quit request the windows left for the main loop; true when there was one.
 bool TakeQuitRequest() {
     MSG msg{};
@@ -97,6 +154,24 @@ std::vector<std::string> Lines(HWND edit) {
         start = end + 2;
     }
     return lines;
+}
+
+// A control of a window, found by its id however deep it sits.
+HWND Control(HWND window, int id) {
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            if (GetDlgCtrlID(child) != s->id) return TRUE;
+            s->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 class NativeWindows : public ::testing::Test {
@@ -156,6 +231,24 @@ class NativeWindows : public ::testing::Test {
     }
 
     std::size_t Count(sim::Call call) const { return sim.Calls(call).size(); }
+
+    HWND MainControl(int id) const { return Control(main->Window(), id); }
+    std::string StatusPanelText(int panel) const {
+        char text[256] = {};
+        SendMessageA(MainControl(TFmMain::kStatusBar), SB_GETTEXTA, static_cast<WPARAM>(panel),
+                     reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    int CurrentPage() const { return TabCtrl_GetCurSel(MainControl(TFmMain::kPages)); }
+    // The colour the main window paints the copyright label's text in.
+    COLORREF CopyrightColour() const {
+        HDC dc = CreateCompatibleDC(nullptr);
+        SendMessageA(main->Window(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                     reinterpret_cast<LPARAM>(MainControl(TFmMain::kCopyright)));
+        const COLORREF colour = GetTextColor(dc);
+        DeleteDC(dc);
+        return colour;
+    }
 
     orm::testing::LockstepClock sim;
     RunState state;
@@ -262,7 +355,7 @@ TEST_F(NativeWindows, ClosingOrEscapeEndsWithoutOpeningADrive) {
         EXPECT_TRUE(TakeQuitRequest()) << "the program is asked to end";
         // The probe opened every drive for reading only; nothing was opened for writing.
         for (const sim::JournalEntry& open : sim.Calls(sim::Call::Open)) EXPECT_EQ(open.access, 0x80000000u);
-        EXPECT_TRUE(WindowText(main->DetailsMemo()).empty());
+        EXPECT_TRUE(WindowText(MainControl(TFmMain::kLogDetails)).empty());
         chooser.reset();
         main.reset();
     }
@@ -273,25 +366,28 @@ TEST_F(NativeWindows, MainWindowAfterTheOpen) {
     const std::string name = DiskName(state, '.');
     EXPECT_EQ(name, "ST380011A    3.06    [80.02 Gbytes]");
     EXPECT_EQ(WindowText(main->Window()), kProductTitle);
-    EXPECT_EQ(WindowText(main->DiskNameLabel()), name);
-    EXPECT_EQ(main->StatusPanelText(0), kProductTitle);
-    EXPECT_EQ(main->StatusPanelText(1), name);
-    EXPECT_EQ(main->StatusPanelText(2), "");
-    EXPECT_EQ(WindowText(main->CopyrightLabel()), std::string(kCopyrightLine) + "   " + kMakerWebAddress);
-    EXPECT_EQ(main->CurrentPage(), 0);
+    EXPECT_EQ(WindowText(MainControl(TFmMain::kDiskName)), name);
+    EXPECT_EQ(StatusPanelText(0), kProductTitle);
+    EXPECT_EQ(StatusPanelText(1), name);
+    EXPECT_EQ(StatusPanelText(2), "");
+    EXPECT_EQ(WindowText(MainControl(TFmMain::kCopyright)),
+              std::string(kCopyrightLine) + "   " + kMakerWebAddress);
+    EXPECT_EQ(CurrentPage(), 0);
     EXPECT_NE(state.DeviceHandle, kNoHandle);
 
-    const std::vector<std::string> details = Lines(main->DetailsMemo());
+    const std::vector<std::string> details = Lines(MainControl(TFmMain::kLogDetails));
     ASSERT_GT(details.size(), 5u);
-    EXPECT_NE(WindowText(main->DetailsMemo()).find("Current date and time: "), std::string::npos);
-    EXPECT_NE(WindowText(main->DetailsMemo()).find(name), std::string::npos);
-    const std::vector<std::string> wipeLog = Lines(main->WipeMemo());
+    EXPECT_NE(WindowText(MainControl(TFmMain::kLogDetails)).find("Current date and time: "),
+              std::string::npos);
+    EXPECT_NE(WindowText(MainControl(TFmMain::kLogDetails)).find(name), std::string::npos);
+    const std::vector<std::string> wipeLog = Lines(MainControl(TFmMain::kLogBenchMark));
     ASSERT_EQ(wipeLog.size(), 2u);
     EXPECT_NE(wipeLog[0].find("   * * * * *  WARNING!!! * * * * * "), std::string::npos);
     EXPECT_NE(wipeLog[1].find("   DURING THE WIPE PROCESS ALL DATA WILL BE FULLY and IRREVERSIBLY ERASED! "),
               std::string::npos);
-    EXPECT_TRUE(WindowText(main->SmartMemo()).empty());
-    for (HWND memo : {main->DetailsMemo(), main->WipeMemo(), main->SmartMemo()}) {
+    EXPECT_TRUE(WindowText(MainControl(TFmMain::kLogSmart)).empty());
+    for (HWND memo : {MainControl(TFmMain::kLogDetails), MainControl(TFmMain::kLogBenchMark),
+                      MainControl(TFmMain::kLogSmart)}) {
         EXPECT_GT(SendMessageA(memo, EM_GETLIMITTEXT, 0, 0), 1'000'000)
             << "a memo must not stop taking lines";
     }
@@ -300,45 +396,45 @@ TEST_F(NativeWindows, MainWindowAfterTheOpen) {
 TEST_F(NativeWindows, BusyStateDisablesBothButtonsAndThePages) {
     OpenRow(0);
     main->SetControlsEnabled(false);
-    EXPECT_FALSE(IsWindowEnabled(main->WipeButton()));
-    EXPECT_FALSE(IsWindowEnabled(main->SmartButton()));
-    EXPECT_FALSE(IsWindowEnabled(main->Pages()));
+    EXPECT_FALSE(IsWindowEnabled(MainControl(TFmMain::kRunBenchmarks)));
+    EXPECT_FALSE(IsWindowEnabled(MainControl(TFmMain::kGetSmart)));
+    EXPECT_FALSE(IsWindowEnabled(MainControl(TFmMain::kPages)));
     main->SetControlsEnabled(true);
-    EXPECT_TRUE(IsWindowEnabled(main->WipeButton()));
-    EXPECT_TRUE(IsWindowEnabled(main->SmartButton()));
-    EXPECT_TRUE(IsWindowEnabled(main->Pages()));
+    EXPECT_TRUE(IsWindowEnabled(MainControl(TFmMain::kRunBenchmarks)));
+    EXPECT_TRUE(IsWindowEnabled(MainControl(TFmMain::kGetSmart)));
+    EXPECT_TRUE(IsWindowEnabled(MainControl(TFmMain::kPages)));
 }
 
 TEST_F(NativeWindows, WipeButtonZeroFillsTheChosenDriveAfterYes) {
     OpenRow(2);
     sim.Poke(2, 0, std::vector<std::uint8_t>(4096, 0xA5));
     sim.Poke(2, 70'000LL * 512 - 512, std::vector<std::uint8_t>(512, 0x5A));
-    SendMessageA(main->WipeButton(), BM_CLICK, 0, 0);
+    SendMessageA(MainControl(TFmMain::kRunBenchmarks), BM_CLICK, 0, 0);
 
     ASSERT_EQ(boxes.confirms.size(), 1u);
     EXPECT_EQ(boxes.confirms[0].first, "ARE YOU ABSOLUTELY SURE YOU WANT TO DESTROY ALL DATA ON THE DRIVE?");
     EXPECT_EQ(boxes.confirms[0].second, "Confirm");
     EXPECT_TRUE(sim.IsZero(2, 0, 70'000LL * 512));
-    EXPECT_EQ(SendMessageA(main->ProgressBar(), PBM_GETPOS, 0, 0), 100);
+    EXPECT_EQ(SendMessageA(MainControl(TFmMain::kProgress), PBM_GETPOS, 0, 0), 100);
     ASSERT_FALSE(boxes.shown.empty());
     EXPECT_EQ(std::get<1>(boxes.shown.back()), "Format");
-    const std::vector<std::string> log = Lines(main->WipeMemo());
+    const std::vector<std::string> log = Lines(MainControl(TFmMain::kLogBenchMark));
     ASSERT_GE(log.size(), 8u);
     EXPECT_NE(log[6].find("Device size: 70,000 sectors"), std::string::npos) << log[6];
     EXPECT_NE(log.back().find("Wipe is done. You will have to create partitions and format this drive.   "),
               std::string::npos);
-    EXPECT_TRUE(IsWindowEnabled(main->WipeButton()));
-    EXPECT_TRUE(IsWindowEnabled(main->Pages()));
+    EXPECT_TRUE(IsWindowEnabled(MainControl(TFmMain::kRunBenchmarks)));
+    EXPECT_TRUE(IsWindowEnabled(MainControl(TFmMain::kPages)));
 }
 
 TEST_F(NativeWindows, WipeAnsweredNoChangesNothing) {
     OpenRow(2);
     boxes.answerYes = false;
-    const std::string logBefore = WindowText(main->WipeMemo());
-    SendMessageA(main->WipeButton(), BM_CLICK, 0, 0);
+    const std::string logBefore = WindowText(MainControl(TFmMain::kLogBenchMark));
+    SendMessageA(MainControl(TFmMain::kRunBenchmarks), BM_CLICK, 0, 0);
     EXPECT_EQ(boxes.confirms.size(), 1u);
     EXPECT_EQ(Count(sim::Call::Write), 0u);
-    EXPECT_EQ(WindowText(main->WipeMemo()), logBefore);
+    EXPECT_EQ(WindowText(MainControl(TFmMain::kLogBenchMark)), logBefore);
     EXPECT_TRUE(boxes.shown.empty());
 }
 
@@ -348,11 +444,12 @@ TEST_F(NativeWindows, EnterPressesTheCommandOfThePageShown) {
     SendMessageA(main->Window(), WM_COMMAND, IDOK, 0);  // the details page has no command
     EXPECT_TRUE(boxes.confirms.empty());
 
-    NMHDR change{main->Pages(), static_cast<UINT_PTR>(GetDlgCtrlID(main->Pages())),
+    NMHDR change{MainControl(TFmMain::kPages),
+                 static_cast<UINT_PTR>(GetDlgCtrlID(MainControl(TFmMain::kPages))),
                  static_cast<UINT>(TCN_SELCHANGE)};
-    TabCtrl_SetCurSel(main->Pages(), 1);
+    TabCtrl_SetCurSel(MainControl(TFmMain::kPages), 1);
     SendMessageA(main->Window(), WM_NOTIFY, change.idFrom, reinterpret_cast<LPARAM>(&change));
-    EXPECT_EQ(main->CurrentPage(), 1);
+    EXPECT_EQ(CurrentPage(), 1);
     SendMessageA(main->Window(), WM_COMMAND, IDOK, 0);
     EXPECT_EQ(boxes.confirms.size(), 1u);
 
@@ -363,18 +460,18 @@ TEST_F(NativeWindows, EnterPressesTheCommandOfThePageShown) {
 
 TEST_F(NativeWindows, SmartButtonWritesTheAttributeReport) {
     OpenRow(0);
-    SendMessageA(main->SmartButton(), BM_CLICK, 0, 0);
-    const std::string report = WindowText(main->SmartMemo());
+    SendMessageA(MainControl(TFmMain::kGetSmart), BM_CLICK, 0, 0);
+    const std::string report = WindowText(MainControl(TFmMain::kLogSmart));
     EXPECT_NE(report.find("Reallocated"), std::string::npos) << report;
     EXPECT_NE(report.find("Temperature"), std::string::npos) << report;
-    EXPECT_TRUE(IsWindowEnabled(main->SmartButton()));
+    EXPECT_TRUE(IsWindowEnabled(MainControl(TFmMain::kGetSmart)));
 }
 
 TEST_F(NativeWindows, ClosingDuringAWipeClosesTheDriveAndEndsTheWipe) {
     OpenRow(2);
     // The close waits in the queue; the wipe's first pump dispatches it.
     PostMessageA(main->Window(), WM_CLOSE, 0, 0);
-    SendMessageA(main->WipeButton(), BM_CLICK, 0, 0);
+    SendMessageA(MainControl(TFmMain::kRunBenchmarks), BM_CLICK, 0, 0);
 
     EXPECT_EQ(state.DeviceHandle, kNoHandle);
     EXPECT_EQ(Count(sim::Call::Write), 0u) << "nothing is written after the drive was closed";
@@ -384,24 +481,82 @@ TEST_F(NativeWindows, ClosingDuringAWipeClosesTheDriveAndEndsTheWipe) {
 
 TEST_F(NativeWindows, CopyrightLabelColoursAndClick) {
     OpenRow(0);
-    HWND label = main->CopyrightLabel();
-    EXPECT_EQ(main->CopyrightColour(), kCopyrightGray);
+    HWND label = MainControl(TFmMain::kCopyright);
+    EXPECT_EQ(CopyrightColour(), kCopyrightGray);
     SendMessageA(label, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
-    EXPECT_EQ(main->CopyrightColour(), kBlue);
+    EXPECT_EQ(CopyrightColour(), kBlue);
     SendMessageA(label, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(2, 2));
-    EXPECT_EQ(main->CopyrightColour(), kBlue);
+    EXPECT_EQ(CopyrightColour(), kBlue);
     SendMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-    EXPECT_EQ(main->CopyrightColour(), kRed);
+    EXPECT_EQ(CopyrightColour(), kRed);
     EXPECT_TRUE(sim.OpenedWebAddresses().empty()) << "a press alone opens nothing";
     SendMessageA(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-    EXPECT_EQ(main->CopyrightColour(), kCopyrightGray);
+    EXPECT_EQ(CopyrightColour(), kCopyrightGray);
     ASSERT_EQ(sim.OpenedWebAddresses().size(), 1u) << "press and release on the label: a click";
     EXPECT_EQ(sim.OpenedWebAddresses().back(), kMakerWebAddress);
     // Released away from the label: no click.
     SendMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     SendMessageA(label, WM_LBUTTONUP, 0, MAKELPARAM(-50, -50));
     EXPECT_EQ(sim.OpenedWebAddresses().size(), 1u);
-    EXPECT_EQ(main->CopyrightColour(), kCopyrightGray);
+    EXPECT_EQ(CopyrightColour(), kCopyrightGray);
+}
+
+TEST(NativeSinks, ConfirmationAnswersNoToEscapeAndTheCloseBox) {
+    // Keys go to the focused control, as the keyboard sends them.
+    auto key = [](WPARAM vk) {
+        return [vk](HWND dialog) {
+            HWND focus = GetFocus();
+            PostMessageA(focus != nullptr ? focus : dialog, WM_KEYDOWN, vk, 0);
+        };
+    };
+    const struct {
+        const char* how;
+        std::function<void(HWND)> act;
+        bool yes;
+    } cases[] = {
+        {"Escape", key(VK_ESCAPE), false},
+        {"the close box", [](HWND dialog) { PostMessageA(dialog, WM_CLOSE, 0, 0); }, false},
+        {"No", [](HWND dialog) { PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0); }, false},
+        {"Enter on the default button, Yes", key(VK_RETURN), true},
+    };
+    for (const auto& c : cases) {
+        std::string yesText, noText;
+        OnDialog answer("Confirm", [&](HWND dialog) {
+            yesText = WindowText(GetDlgItem(dialog, IDYES));
+            noText = WindowText(GetDlgItem(dialog, IDCANCEL));  // No is the cancel button
+            c.act(dialog);
+        });
+        Win32MessageBoxes boxes;
+        EXPECT_EQ(
+            boxes.Confirm("ARE YOU ABSOLUTELY SURE YOU WANT TO DESTROY ALL DATA ON THE DRIVE?", "Confirm"),
+            c.yes)
+            << c.how;
+        EXPECT_FALSE(answer.Forced()) << c.how << " did not end the dialog";
+        EXPECT_EQ(yesText, "&Yes") << c.how;
+        EXPECT_EQ(noText, "&No") << c.how;
+    }
+}
+
+TEST(NativeSinks, TheWindowClickedOwnsTheWebPage) {
+    windows::testing::RecordingWin32Calls calls;
+    windows::WindowsKernelServices ks(calls);
+    RunState state;
+    Win32Regional regional;
+    BoxRecorder boxes;
+    orm::testing::FatalRecorder fatal;
+    SetupApiBinding setup;
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    TFmMain main(instance, ShellServices{ks, state, regional, boxes, fatal, setup});
+    TFmChoose chooser(instance, main.Window(), ks, state, regional, boxes);
+    auto click = [](HWND label) {
+        SendMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        SendMessageA(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    };
+    click(Control(main.Window(), TFmMain::kCopyright));
+    EXPECT_EQ(calls.shellOwner, main.Window());
+    click(chooser.WebLabel());
+    EXPECT_EQ(calls.shellOwner, chooser.Window());
+    EXPECT_EQ(calls.shellFile, kMakerWebAddress);
 }
 
 TEST(NativeSinks, EditSinkAppendsWholeLines) {

@@ -97,6 +97,8 @@ struct Drive {
     DWORD passThroughReturned = 48 + 512;
     bool smartAnswers = false;
     DWORD smartReturned = 528;
+    std::uint8_t smartDriverError = 0;  // DRIVERSTATUS.bDriverError
+    std::uint8_t smartIdeError = 0;     // DRIVERSTATUS.bIDEError
     AtaBlock data = Pattern(3);
 };
 
@@ -117,6 +119,10 @@ RecordingWin32Calls::ControlAnswer Answer(const Drive& drive) {
             case kSmartReceive:
                 if (!drive.smartAnswers) break;
                 std::copy(drive.data.begin(), drive.data.end(), out + (drive.smartReturned - 512));
+                if (drive.smartReturned == 528) {
+                    out[4] = drive.smartDriverError;
+                    out[5] = drive.smartIdeError;
+                }
                 *returned = drive.smartReturned;
                 return TRUE;
         }
@@ -217,23 +223,74 @@ TEST_F(SeamIdentify, SmartAnswerWithoutHeaderIsTakenFromOffsetZero) {
     EXPECT_EQ(data, drive.data);
 }
 
-TEST_F(SeamIdentify, PassThroughWithErrorStatusOrShortAnswerFallsToSmart) {
-    for (const bool errStatus : {true, false}) {
-        calls.controls.clear();
+TEST_F(SeamIdentify, ShortPassThroughAnswerFallsToSmart) {
+    Drive drive;
+    drive.passThroughAnswers = true;
+    drive.passThroughReturned = 48 + 511;
+    drive.smartAnswers = true;
+    drive.data = Pattern(80);
+    Use(drive);
+    AtaBlock data{};
+    ASSERT_TRUE(AtaIdentify(ks, 9, 0, data));
+    EXPECT_EQ(Codes(), (std::vector<DWORD>{kMiniport, kApt, kSmartReceive}));
+    EXPECT_EQ(data, drive.data);
+}
+
+// The miniport request of the program with `command` in its command register.
+std::array<std::uint8_t, 572> MiniportRequest(std::uint8_t command) {
+    std::array<std::uint8_t, 572> buffer{};
+    win::PutLe32(buffer.data() + 0, 28);
+    std::memcpy(buffer.data() + 4, "SCSIDISK", 8);
+    win::PutLe32(buffer.data() + 12, 120);
+    win::PutLe32(buffer.data() + 16, win::IOCTL_SCSI_MINIPORT_IDENTIFY);
+    win::PutLe32(buffer.data() + 24, 544);
+    win::PutLe32(buffer.data() + 28, 512);
+    const std::array<std::uint8_t, 7> regs = {0x00, 0x01, 0x01, 0x00, 0x00, 0xA0, command};
+    std::copy(regs.begin(), regs.end(), buffer.begin() + 32);
+    return buffer;
+}
+
+TEST_F(SeamIdentify, RefusedCommandsFailWithoutData) {
+    const struct {
+        const char* what;
+        std::uint8_t command;
         Drive drive;
-        drive.passThroughAnswers = true;
-        if (errStatus) {
-            drive.passThroughStatus = 0x51;
-        } else {
-            drive.passThroughReturned = 48 + 511;
-        }
-        drive.smartAnswers = true;
-        drive.data = Pattern(errStatus ? 40 : 80);
-        Use(drive);
-        AtaBlock data{};
-        ASSERT_TRUE(AtaIdentify(ks, 9, 0, data));
-        EXPECT_EQ(Codes(), (std::vector<DWORD>{kMiniport, kApt, kSmartReceive}));
-        EXPECT_EQ(data, drive.data);
+        std::vector<DWORD> codes;
+        DWORD error;
+    } cases[] = {
+        {"not IDENTIFY DEVICE: no other call",
+         0xCA,
+         {.passThroughAnswers = true, .smartAnswers = true},
+         {kMiniport},
+         ERROR_INVALID_PARAMETER},
+        {"ERR in the pass-through status",
+         0xEC,
+         {.passThroughAnswers = true, .passThroughStatus = 0x51, .smartAnswers = true},
+         {kMiniport, kApt},
+         ERROR_IO_DEVICE},
+        {"driver error in the SMART answer",
+         0xEC,
+         {.smartAnswers = true, .smartDriverError = 1},
+         {kMiniport, kApt, kSmartReceive},
+         ERROR_IO_DEVICE},
+        {"IDE error in the SMART answer",
+         0xEC,
+         {.smartAnswers = true, .smartIdeError = 0x04},
+         {kMiniport, kApt, kSmartReceive},
+         ERROR_IO_DEVICE},
+    };
+    for (const auto& c : cases) {
+        calls.controls.clear();
+        Use(c.drive);
+        std::array<std::uint8_t, 572> buffer = MiniportRequest(c.command);
+        std::uint32_t returned = 77;
+        EXPECT_FALSE(ks.Control(9, kMiniport, buffer.data(), 572, buffer.data(), 572, &returned)) << c.what;
+        EXPECT_EQ(returned, 0u) << c.what;
+        EXPECT_EQ(ks.LastError(), c.error) << c.what;
+        EXPECT_EQ(Codes(), c.codes) << c.what;
+        EXPECT_TRUE(std::search(buffer.begin(), buffer.end(), c.drive.data.begin(), c.drive.data.end()) ==
+                    buffer.end())
+            << c.what << ": no byte of the refused answer is passed on";
     }
 }
 
@@ -242,15 +299,7 @@ TEST_F(SeamIdentify, AnswerIsInTheMiniportLayout) {
     drive.passThroughAnswers = true;
     Use(drive);
 
-    std::array<std::uint8_t, 572> buffer{};
-    win::PutLe32(buffer.data() + 0, 28);
-    std::memcpy(buffer.data() + 4, "SCSIDISK", 8);
-    win::PutLe32(buffer.data() + 12, 120);
-    win::PutLe32(buffer.data() + 16, win::IOCTL_SCSI_MINIPORT_IDENTIFY);
-    win::PutLe32(buffer.data() + 24, 544);
-    win::PutLe32(buffer.data() + 28, 512);
-    const std::array<std::uint8_t, 7> regs = {0x00, 0x01, 0x01, 0x00, 0x00, 0xA0, 0xEC};
-    std::copy(regs.begin(), regs.end(), buffer.begin() + 32);
+    std::array<std::uint8_t, 572> buffer = MiniportRequest(0xEC);
     const auto request = buffer;
 
     std::uint32_t returned = 0;
@@ -282,8 +331,7 @@ TEST_F(SeamIdentify, WhenEveryWayFailsTheMiniportFailureIsReported) {
     drive.miniportError = ERROR_INVALID_FUNCTION;
     Use(drive);
 
-    std::array<std::uint8_t, 572> buffer{};
-    win::PutLe32(buffer.data() + 16, win::IOCTL_SCSI_MINIPORT_IDENTIFY);
+    std::array<std::uint8_t, 572> buffer = MiniportRequest(0xEC);
     std::uint32_t returned = 77;
     EXPECT_FALSE(ks.Control(9, kMiniport, buffer.data(), 572, buffer.data(), 572, &returned));
     EXPECT_EQ(returned, 0u);

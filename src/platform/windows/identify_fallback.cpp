@@ -26,7 +26,8 @@ constexpr std::size_t kCmdInRegs = kCmdIn + offsetof(win::SENDCMDINPARAMS, irDri
 constexpr std::size_t kCmdInDrive = kCmdIn + offsetof(win::SENDCMDINPARAMS, bDriveNumber);
 constexpr std::size_t kRequestMin = kCmdIn + kSendCmdInLength;
 constexpr std::size_t kTaskFileBytes = 7;  // features .. command; the eighth byte is reserved
-constexpr std::size_t kStatusInTaskFile = 6;
+constexpr std::size_t kCommandInTaskFile = 6;
+constexpr std::size_t kStatusInTaskFile = 6;  // the answer's status register takes the command's place
 constexpr std::uint8_t kAtaStatusErr = 0x01;
 
 // ATA_PASS_THROUGH_EX as the SDK of this build lays it out (48 bytes on x64, 40 on x86).
@@ -37,6 +38,12 @@ constexpr std::size_t kAptTimeout = offsetof(ATA_PASS_THROUGH_EX, TimeOutValue);
 constexpr std::size_t kAptDataOffset = offsetof(ATA_PASS_THROUGH_EX, DataBufferOffset);
 constexpr std::size_t kAptTaskFile = offsetof(ATA_PASS_THROUGH_EX, CurrentTaskFile);
 constexpr std::size_t kAptHeader = sizeof(ATA_PASS_THROUGH_EX);
+
+// DRIVERSTATUS inside a SMART_RCV_DRIVE_DATA answer.
+constexpr std::size_t kDriverError =
+    offsetof(win::SENDCMDOUTPARAMS, DriverStatus) + offsetof(win::DRIVERSTATUS, bDriverError);
+constexpr std::size_t kIdeError =
+    offsetof(win::SENDCMDOUTPARAMS, DriverStatus) + offsetof(win::DRIVERSTATUS, bIDEError);
 
 void PutPointerSized(std::uint8_t* p, std::uint64_t value) {
     if constexpr (sizeof(ULONG_PTR) == 8) {
@@ -54,9 +61,14 @@ bool IsMiniportIdentify(std::uint32_t controlCode, const void* in, std::uint32_t
     return GetLe32(bytes + kSrbControlCode) == win::IOCTL_SCSI_MINIPORT_IDENTIFY;
 }
 
-bool IdentifyThroughAtaPassThrough(Win32Calls& calls, HANDLE handle, std::span<const std::uint8_t> request,
-                                   IdentifyBlock& data) {
-    if (request.size() < kRequestMin) return false;
+bool CarriesIdentifyDevice(std::span<const std::uint8_t> request) {
+    return request.size() >= kRequestMin &&
+           request[kCmdInRegs + kCommandInTaskFile] == win::ATA_IDENTIFY_DEVICE;
+}
+
+IdentifyAnswer IdentifyThroughAtaPassThrough(Win32Calls& calls, HANDLE handle,
+                                             std::span<const std::uint8_t> request, IdentifyBlock& data) {
+    if (!CarriesIdentifyDevice(request)) return IdentifyAnswer::NoAnswer;
     std::vector<std::uint8_t> buffer(kAptHeader + kAtaBlock, 0);
     PutLe16(buffer.data() + kAptLength, static_cast<std::uint16_t>(kAptHeader));
     PutLe16(buffer.data() + kAptFlags, ATA_FLAGS_DRDY_REQUIRED | ATA_FLAGS_DATA_IN);
@@ -69,15 +81,16 @@ bool IdentifyThroughAtaPassThrough(Win32Calls& calls, HANDLE handle, std::span<c
     DWORD returned = 0;
     const BOOL ok = calls.DeviceIoControl(handle, IOCTL_ATA_PASS_THROUGH, buffer.data(), size, buffer.data(),
                                           size, &returned);
-    if (!ok || returned < size) return false;
-    if ((buffer[kAptTaskFile + kStatusInTaskFile] & kAtaStatusErr) != 0) return false;
+    if (!ok || returned < size) return IdentifyAnswer::NoAnswer;
+    // The drive ran the command and refused it: whatever the buffer holds is not its answer.
+    if ((buffer[kAptTaskFile + kStatusInTaskFile] & kAtaStatusErr) != 0) return IdentifyAnswer::DriveRefused;
     std::copy_n(buffer.data() + kAptHeader, kAtaBlock, data.begin());
-    return true;
+    return IdentifyAnswer::Data;
 }
 
-bool IdentifyThroughSmartReceive(Win32Calls& calls, HANDLE handle, std::span<const std::uint8_t> request,
-                                 IdentifyBlock& data) {
-    if (request.size() < kRequestMin) return false;
+IdentifyAnswer IdentifyThroughSmartReceive(Win32Calls& calls, HANDLE handle,
+                                           std::span<const std::uint8_t> request, IdentifyBlock& data) {
+    if (!CarriesIdentifyDevice(request)) return IdentifyAnswer::NoAnswer;
     std::array<std::uint8_t, kSendCmdInLength> in{};
     PutLe32(in.data() + offsetof(win::SENDCMDINPARAMS, cBufferSize), kAtaBlock);
     std::copy_n(request.data() + kCmdInRegs, kTaskFileBytes,
@@ -88,9 +101,11 @@ bool IdentifyThroughSmartReceive(Win32Calls& calls, HANDLE handle, std::span<con
     DWORD returned = 0;
     const BOOL ok = calls.DeviceIoControl(handle, SMART_RCV_DRIVE_DATA, in.data(), kSendCmdInLength,
                                           out.data(), kSmartReadOutLength, &returned);
-    if (!ok || returned < kAtaBlock || returned > kSmartReadOutLength) return false;
+    if (!ok || returned < kAtaBlock || returned > kSmartReadOutLength) return IdentifyAnswer::NoAnswer;
+    if (returned == kSmartReadOutLength && (out[kDriverError] != 0 || out[kIdeError] != 0))
+        return IdentifyAnswer::DriveRefused;
     std::copy_n(out.data() + (returned - kAtaBlock), kAtaBlock, data.begin());
-    return true;
+    return IdentifyAnswer::Data;
 }
 
 std::uint32_t WriteMiniportAnswer(std::span<const std::uint8_t> request, const IdentifyBlock& data,

@@ -5,6 +5,12 @@
 namespace orm::windows {
 namespace {
 
+// The list stays as it is: 125 paired and 31 single names, 281 names in 406 slots. An independent
+// check found every one of the 281 names among the exports of Windows 10's setupapi.dll (build
+// 19041, x64); only Wine's SetupApi.dll lacks 20 of them, which is why start-up stops with
+// "Error #01704" under Wine. The same check showed that 130 paired and 21 single names (411 slots)
+// cannot be made of real exports, so the list is not stretched to those counts: one name that the
+// DLL does not export would stop the program at start-up on every Windows.
 constexpr const char* kPairedNames[] = {
     "SetupAddInstallSectionToDiskSpaceList",
     "SetupAddSectionToDiskSpaceList",

@@ -89,23 +89,34 @@ bool WindowsKernelServices::Control(Handle handle, std::uint32_t controlCode, co
         ReportSataAsAta(in, inSize, out, outSize, returned);
     if (identify && (!ok || returned < win::kMiniportMinReturned)) {
         const DWORD error = m_calls.GetLastError();
-        if (IdentifyAnotherWay(ToNative(handle), request, out, outSize, bytesReturned)) return true;
+        DWORD refusal = ERROR_SUCCESS;
+        if (IdentifyAnotherWay(ToNative(handle), request, out, outSize, bytesReturned, &refusal)) return true;
         *bytesReturned = returned;
+        if (refusal != ERROR_SUCCESS) {
+            m_calls.SetLastError(refusal);
+            return false;
+        }
         m_calls.SetLastError(error);
     }
     return ok != FALSE;
 }
 
 bool WindowsKernelServices::IdentifyAnotherWay(HANDLE handle, const std::vector<std::uint8_t>& request,
-                                               void* out, std::uint32_t outSize,
-                                               std::uint32_t* bytesReturned) {
+                                               void* out, std::uint32_t outSize, std::uint32_t* bytesReturned,
+                                               DWORD* refusal) {
     if (out == nullptr || outSize < win::kMiniportMinReturned) return false;
-    IdentifyBlock data{};
     const std::span<const std::uint8_t> requestBytes(request);
-    if (!IdentifyThroughAtaPassThrough(m_calls, handle, requestBytes, data) &&
-        !IdentifyThroughSmartReceive(m_calls, handle, requestBytes, data)) {
+    // The fall-backs send the task file to the drive as it is: nothing but IDENTIFY DEVICE goes.
+    if (!CarriesIdentifyDevice(requestBytes)) {
+        *refusal = ERROR_INVALID_PARAMETER;
         return false;
     }
+    IdentifyBlock data{};
+    IdentifyAnswer answer = IdentifyThroughAtaPassThrough(m_calls, handle, requestBytes, data);
+    if (answer == IdentifyAnswer::NoAnswer)
+        answer = IdentifyThroughSmartReceive(m_calls, handle, requestBytes, data);
+    if (answer == IdentifyAnswer::DriveRefused) *refusal = ERROR_IO_DEVICE;
+    if (answer != IdentifyAnswer::Data) return false;
     *bytesReturned = WriteMiniportAnswer(requestBytes, data, static_cast<std::uint8_t*>(out), outSize);
     m_calls.SetLastError(ERROR_SUCCESS);
     return true;

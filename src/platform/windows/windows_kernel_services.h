@@ -22,7 +22,17 @@
 
 namespace orm::windows {
 
-class WindowsKernelServices : public KernelServices {
+// Kernel services whose OpenWebAddress goes through the Windows shell take the window that owns
+// what the shell shows for it: the program window whose label or logo was clicked.
+class ShellOwned {
+  public:
+    virtual void SetShellOwner(HWND owner) = 0;
+
+  protected:
+    ~ShellOwned() = default;
+};
+
+class WindowsKernelServices : public KernelServices, public ShellOwned {
   public:
     WindowsKernelServices();  // the real calls
     explicit WindowsKernelServices(Win32Calls& calls);
@@ -32,7 +42,7 @@ class WindowsKernelServices : public KernelServices {
     WindowsKernelServices& operator=(const WindowsKernelServices&) = delete;
 
     // The window that owns what the shell opens for OpenWebAddress (none by default).
-    void SetShellOwner(HWND owner) { m_shellOwner = owner; }
+    void SetShellOwner(HWND owner) override { m_shellOwner = owner; }
 
     Handle Open(const std::string& path, std::uint32_t desiredAccess, std::uint32_t shareMode,
                 std::uint32_t creationDisposition, std::uint32_t flagsAndAttributes) override;
@@ -69,8 +79,11 @@ class WindowsKernelServices : public KernelServices {
     };
 
   private:
+    // True when the data were fetched; otherwise *refusal is the error the fall-back itself
+    // reports (a command other than IDENTIFY DEVICE, or a drive that refused it), or
+    // ERROR_SUCCESS when no other way answered and the miniport's failure stands.
     bool IdentifyAnotherWay(HANDLE handle, const std::vector<std::uint8_t>& request, void* out,
-                            std::uint32_t outSize, std::uint32_t* bytesReturned);
+                            std::uint32_t outSize, std::uint32_t* bytesReturned, DWORD* refusal);
 
     std::unique_ptr<Win32Calls> m_ownCalls;
     Win32Calls& m_calls;
