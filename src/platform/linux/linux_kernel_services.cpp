@@ -145,9 +145,9 @@ bool LinuxKernelServices::Seek(Handle handle, std::int64_t offset, std::int64_t*
         // be read) means the device shrank under the handle: the kernel sets the size of a disk
         // it deletes (unplugged, its bridge reset) to 0. Told as a drive no longer connected, with
         // the system's text for ENXIO ("No such device or address").
-        std::uint8_t answer[sizeof(win::GET_LENGTH_INFORMATION)] = {};
-        std::uint32_t returned = 0;
         if (err == EINVAL) {
+            std::uint8_t answer[sizeof(win::GET_LENGTH_INFORMATION)] = {};
+            std::uint32_t returned = 0;
             const bool measured = AnswerLength(*d, answer, sizeof answer, &returned);
             if ((!measured && m_lastError == win::ERROR_DEVICE_NOT_CONNECTED) ||
                 (measured && static_cast<std::int64_t>(win::GetLe64(answer)) < offset)) {
