@@ -321,29 +321,6 @@ TEST(SimDrives, VanishingDrive) {
     EXPECT_EQ(sim.LastError(), ERROR_DEVICE_NOT_CONNECTED);
     EXPECT_EQ(OpenDrive(sim, 0), kInvalidHandle);
     EXPECT_TRUE(sim.Close(h0));
-
-    // Unplugged when a write reaches byte 1024: that write and every later call fail.
-    sim.AddDrive(2).Sectors(100).VanishAt(1024, 55);
-    const Handle h2 = OpenDrive(sim, 2, kReadWrite);
-    EXPECT_TRUE(sim.Write(h2, buf.data(), 512, &n));
-    EXPECT_FALSE(sim.Write(h2, buf.data(), 1024, &n));
-    EXPECT_EQ(sim.LastError(), 55u);
-    std::int64_t at = 0;
-    EXPECT_FALSE(sim.Seek(h2, 0, &at));
-    EXPECT_FALSE(sim.Flush(h2));
-    EXPECT_EQ(sim.LastError(), 55u);
-    EXPECT_EQ(OpenDrive(sim, 2), kInvalidHandle);
-
-    // Swapped between the probe and the open: read opens still find the old drive.
-    sim.AddDrive(3).Sectors(100).Serial("OLD");
-    sim.SwapOnOpen(3).Sectors(200);
-    const Handle before = OpenDrive(sim, 3);
-    EXPECT_EQ(sim.Drive(3).length, 100 * 512);
-    const Handle after = OpenDrive(sim, 3, kReadWrite);
-    EXPECT_EQ(sim.Drive(3).length, 200 * 512);
-    EXPECT_EQ(sim.Drive(3).serial, "OLD") << "the rest of the description is copied";
-    EXPECT_FALSE(sim.Control(before, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, buf.data(), 512, &n));
-    EXPECT_TRUE(sim.Control(after, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, buf.data(), 512, &n));
 }
 
 TEST(SimDrives, ErrorTextsEndLikeTheSystemsText) {
