@@ -40,6 +40,12 @@ int ReportFatal(KernelServices& ks, FatalSink& fatal, std::uint32_t error) {
     return kIdentifyFatal;
 }
 
+// Takes the fatal report of an identification that must not end the program.
+class QuietFatal : public FatalSink {
+  public:
+    void Fatal(const std::string&, const std::string&) override {}
+};
+
 template <std::size_t N>
 void StoreText(const std::string& text, char (&field)[N], std::size_t width) {
     std::memset(field, 0, N);
@@ -111,6 +117,22 @@ int IdentifyDrive(KernelServices& ks, Handle h, DeviceInfo* info, FatalSink& fat
 
     *info = result;
     return kIdentifyAccepted;
+}
+
+DriveChanges CompareWithRecord(KernelServices& ks, Handle h, const TDeviceTable& record) {
+    DriveChanges changes;
+    QuietFatal quiet;
+    DeviceInfo info;
+    if (IdentifyDrive(ks, h, &info, quiet) != kIdentifyAccepted) {
+        changes.identified = false;
+        return changes;
+    }
+    changes.model = std::memcmp(info.Model, record.Model, sizeof record.Model) != 0;
+    changes.serialNumber =
+        std::memcmp(info.SerialNumber, record.SerialNumber, sizeof record.SerialNumber) != 0;
+    changes.sectorSize = info.BytesPerSector != record.BytesPerSector;
+    changes.sectorCount = info.SectorCount != record.SectorCount;
+    return changes;
 }
 
 std::uint8_t QueryDriveNumber(KernelServices& ks, Handle h) {

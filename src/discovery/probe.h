@@ -50,6 +50,23 @@ void StoreRecord(TDeviceTable& record, const std::string& path, const DeviceInfo
 // of a failing length or property query. A call that fails with last error 0 counts as done.
 int IdentifyDrive(KernelServices& ks, Handle h, DeviceInfo* info, FatalSink& fatal);
 
+// What differs between the drive open on `h`, identified again as the probe identifies, and the
+// record the probe made of the drive under the same name. Drive names are handed out again when
+// drives are plugged, so the name alone does not say that it is still the same drive.
+struct DriveChanges {
+    bool identified = true;  // false: the drive failed a query of the identification
+    bool model = false;
+    bool serialNumber = false;
+    bool sectorSize = false;
+    bool sectorCount = false;
+
+    bool Any() const { return !identified || model || serialNumber || sectorSize || sectorCount; }
+};
+
+// Never ends the program: a query that fails, which would be fatal during the probe, only makes
+// the drive an unidentified one.
+DriveChanges CompareWithRecord(KernelServices& ks, Handle h, const TDeviceTable& record);
+
 // The drive's number on its ATA channel (0 or 1) from bit 0 of byte 13 of the inquiry data;
 // 0 when the call fails.
 std::uint8_t QueryDriveNumber(KernelServices& ks, Handle h);

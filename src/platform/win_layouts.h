@@ -41,11 +41,13 @@ inline constexpr std::uint32_t ERROR_GEN_FAILURE = 31;
 inline constexpr std::uint32_t ERROR_SHARING_VIOLATION = 32;
 inline constexpr std::uint32_t ERROR_HANDLE_EOF = 38;
 inline constexpr std::uint32_t ERROR_NOT_SUPPORTED = 50;
+inline constexpr std::uint32_t ERROR_DEV_NOT_EXIST = 55;
 inline constexpr std::uint32_t ERROR_INVALID_PARAMETER = 87;
 inline constexpr std::uint32_t ERROR_DISK_FULL = 112;
 inline constexpr std::uint32_t ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr std::uint32_t ERROR_NEGATIVE_SEEK = 131;
 inline constexpr std::uint32_t ERROR_BUSY = 170;
+inline constexpr std::uint32_t ERROR_NO_SUCH_DEVICE = 433;
 inline constexpr std::uint32_t ERROR_IO_DEVICE = 1117;
 inline constexpr std::uint32_t ERROR_DEVICE_NOT_CONNECTED = 1167;
 

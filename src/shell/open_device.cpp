@@ -1,10 +1,34 @@
 #include "shell/open_device.h"
 
+#include <string>
+#include <vector>
+
+#include "discovery/probe.h"
 #include "discovery/size_text.h"
 #include "reports/device_details_report.h"
 #include "shell/error_text.h"
 
 namespace orm {
+
+namespace {
+
+// "its model and serial number differ", or why the drive is not known at all.
+std::string ChangesText(const DriveChanges& changes) {
+    if (!changes.identified) return "the drive now under its name cannot be identified.";
+    std::vector<std::string> names;
+    if (changes.model) names.push_back("model");
+    if (changes.serialNumber) names.push_back("serial number");
+    if (changes.sectorSize) names.push_back("sector size");
+    if (changes.sectorCount) names.push_back("sector count");
+    std::string text = "its ";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
+        text += names[i];
+    }
+    return text + (names.size() == 1 ? " differs." : " differ.");
+}
+
+}  // namespace
 
 bool OpenChosenDevice(KernelServices& ks, RunState& state, OpenDeviceView& view, LineSink& detailsLog,
                       Regional& regional, FatalSink& fatal) {
@@ -19,6 +43,14 @@ bool OpenChosenDevice(KernelServices& ks, RunState& state, OpenDeviceView& view,
     if (handle == kInvalidHandle || code != 0) {
         if (handle != kInvalidHandle && handle != kNoHandle) ks.Close(handle);
         fatal.Fatal(kOpenErrorText + SystemErrorText(ks, code), "Error");
+        return false;
+    }
+    const DriveChanges changes = CompareWithRecord(ks, handle, state.Chosen());
+    if (changes.Any()) {
+        ks.Close(handle);
+        fatal.Fatal(
+            kDriveChangedText + ChangesText(changes) + " Start the program again to see the current list.",
+            "Error");
         return false;
     }
     state.DeviceHandle = handle;

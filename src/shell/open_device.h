@@ -17,6 +17,7 @@ inline constexpr std::uint32_t kShareReadWrite = 1u | 2u;
 inline constexpr std::uint32_t kOpenExisting = 3;
 
 inline constexpr const char* kOpenErrorText = "Error opening device: ";
+inline constexpr const char* kDriveChangedText = "The drive has changed since the list was made: ";
 
 // What opening the drive shows in the main window.
 class OpenDeviceView {
@@ -30,6 +31,11 @@ class OpenDeviceView {
 // only when that worked, fills status panel 1 and writes the details report into `detailsLog`.
 // A failed open (invalid handle, or any last error besides 0) is reported once through `fatal`
 // and gives false; DeviceHandle then stays kNoHandle.
+//
+// The opened drive is identified again before it is used: a drive whose model, serial number,
+// sector size or sector count is not the chosen record's (or that cannot be identified) is
+// another drive under the same name, plugged in since the list was made. Its handle is closed
+// and that is reported through `fatal` like a failed open.
 bool OpenChosenDevice(KernelServices& ks, RunState& state, OpenDeviceView& view, LineSink& detailsLog,
                       Regional& regional, FatalSink& fatal);
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/win_layouts.h"
 #include "shell/date_time.h"
 #include "wipe/wipe_arithmetic.h"
 #include "wipe/zero_buffer.h"
@@ -28,8 +29,11 @@ class Wipe {
 
             const std::int64_t length = ChunkLength(offset, m_outcome.total);
             std::int64_t position = -1;
-            if (!m_ctx.ks.Seek(m_handle, offset, &position) || position != offset) {
+            const bool positioned = m_ctx.ks.Seek(m_handle, offset, &position);
+            if (!positioned || position != offset) {
+                const std::uint32_t error = positioned ? 0 : m_ctx.ks.LastError();
                 Log(kSeekErrorPrefix + std::to_string(offset));
+                if (DriveGoneError(error)) return Gone(offset, error);
                 // Three attempts in all at one offset (the first and two retries), each in its
                 // own round with progress and pump; then the chunk is given up like a failed write.
                 if (++seekAttempts < kSeekAttempts) continue;
@@ -43,18 +47,23 @@ class Wipe {
             // length is at most WipeChunkSize, so it fits the write's 32-bit count.
             const auto size = static_cast<std::uint32_t>(length);
             std::uint32_t written = 0;
-            if (!m_ctx.ks.Write(m_handle, zeroes.Data(), size, &written) || written != size) {
+            const bool wrote = m_ctx.ks.Write(m_handle, zeroes.Data(), size, &written);
+            if (!wrote || written != size) {
+                const std::uint32_t error = wrote ? 0 : m_ctx.ks.LastError();
                 Log(kWriteErrorPrefix + std::to_string(offset));
                 CountFailed(length);
+                if (DriveGoneError(error)) return Gone(offset, error);
             }
             offset += length;
         }
 
         // Without the flush "done" would only mean the zeroes reached the drive's cache.
         if (!m_ctx.ks.Flush(m_handle)) {
+            const std::uint32_t error = m_ctx.ks.LastError();
             m_outcome.flushFailed = true;
             Log("Flush error: the drive did not confirm that the zeroes are on the medium, error code " +
-                std::to_string(m_ctx.ks.LastError()));
+                std::to_string(error));
+            if (DriveGoneError(error)) return Gone(m_outcome.total, error);
         }
 
         m_ctx.progress.SetPosition(100);
@@ -79,6 +88,18 @@ class Wipe {
         return m_outcome;
     }
 
+    // The drive is gone: the closing line says where the wipe stopped, and the handle is left
+    // alone until the window closes it. The progress bar stays where the wipe stopped.
+    WipeOutcome Gone(std::int64_t offset, std::uint32_t error) {
+        m_outcome.driveGone = true;
+        m_outcome.goneError = error;
+        m_outcome.stoppedAt = offset;
+        const std::string closing = WipeClosingText(m_outcome);
+        Log(closing);
+        m_ctx.boxes.Show(closing, kWipeErrorsCaption, BoxIcon::Warning);
+        return m_outcome;
+    }
+
     void CountFailed(std::int64_t length) {
         ++m_outcome.failedChunks;
         m_outcome.failedBytes += length;
@@ -93,8 +114,18 @@ class Wipe {
 
 }  // namespace
 
+bool DriveGoneError(std::uint32_t code) {
+    return code == win::ERROR_DEVICE_NOT_CONNECTED || code == win::ERROR_NO_SUCH_DEVICE ||
+           code == win::ERROR_DEV_NOT_EXIST;
+}
+
 std::string WipeClosingText(const WipeOutcome& outcome) {
     if (outcome.Clean()) return kWipeDoneText;
+    if (outcome.driveGone) {
+        return "Wipe stopped at offset " + std::to_string(outcome.stoppedAt) +
+               ": the drive is no longer connected (error code " + std::to_string(outcome.goneError) +
+               "). The drive is not fully erased.";
+    }
     if (outcome.handleClosed) {
         return "Wipe stopped at offset " + std::to_string(outcome.stoppedAt) +
                ": the main window was closed. The drive is not fully erased.";

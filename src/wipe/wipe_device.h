@@ -26,10 +26,17 @@ struct WipeOutcome {
     std::int64_t failedBytes = 0;   // the lengths of those chunks added up
     bool flushFailed = false;       // the drive did not confirm that the data is on the medium
     bool handleClosed = false;      // the main window closed DeviceHandle during a pump
-    std::int64_t stoppedAt = 0;     // with handleClosed: the offset of the first chunk not written
+    bool driveGone = false;         // a positioning, write or flush said the drive is no longer there
+    std::uint32_t goneError = 0;    // with driveGone: the error code that said so
+    std::int64_t stoppedAt = 0;     // with handleClosed or driveGone: the offset of the first chunk not
+                                    // written (the total when the flush failed)
 
-    bool Clean() const { return failedChunks == 0 && !flushFailed && !handleClosed; }
+    bool Clean() const { return failedChunks == 0 && !flushFailed && !handleClosed && !driveGone; }
 };
+
+// True for the error codes that say the drive itself is gone (unplugged, its bridge reset, deleted
+// by the system), as opposed to an error of the medium: nothing sent after them can reach it.
+bool DriveGoneError(std::uint32_t code);
 
 // The wipe log's last line: the program's "done" sentence for a clean wipe, otherwise a plain
 // account of what could not be written, or of where a wipe stopped by the window's close ended.
@@ -43,6 +50,11 @@ std::string WipeClosingText(const WipeOutcome& outcome);
 // its own progress update and pump; after kSeekAttempts failed attempts in all at that offset
 // the chunk counts as failed, exactly like a failed write, and the wipe goes on with the next
 // one. After the last chunk the drive is flushed; a failed flush is a failure of the wipe.
+//
+// A failure whose error code says the drive is gone (DriveGoneError) is logged like any other,
+// then the wipe stops at once: one more line says where and why, nothing more is sent through
+// the handle, and the warning box of a wipe with errors closes it. Retrying would only fill the
+// log with a failure for every chunk left.
 //
 // The pump may run the main window's close handler, which closes DeviceHandle: when the pump
 // says so (or DeviceHandle no longer holds the handle the wipe started with) the wipe stops at

@@ -277,6 +277,12 @@ int main(int argc, char** argv) {
                   FieldText(record->Model) == (e.model + std::string(24, ' ')).substr(0, 24) &&
                   FieldText(record->SerialNumber) == e.serial.substr(0, 20),
               e.device + " probed as ATA with its drive number, model and serial");
+        if (record == nullptr) continue;
+        // The read/write open that the main window makes identifies as the drive listed.
+        const Handle h = k.Open(e.device, win::GENERIC_READ | win::GENERIC_WRITE, 3, win::OPEN_EXISTING, 0);
+        Check(h != kInvalidHandle && !CompareWithRecord(k, h, *record).Any(),
+              e.device + " opened for writing is the drive listed");
+        if (h != kInvalidHandle) k.Close(h);
     }
 #endif
     if (!busyDevice.empty()) CheckBusyWhileSwapIsOn(k, busyDevice);

@@ -313,5 +313,23 @@ TEST_F(LoopDeviceTest, ADriveThatVanishesWhileOpenFailsCleanly) {
     EXPECT_TRUE(k.Close(h));
 }
 
+// What a pulled disk looks like to a positioning: the kernel has set its size to 0.
+TEST_F(LoopDeviceTest, APositionPastTheEndOfAShrunkDeviceSaysTheDriveIsNotConnected) {
+    auto loop = Attach("shrink.img", 512);
+    ASSERT_FALSE(loop->Path().empty());
+    const Handle h = OpenFor(k, loop->Path(), true);
+    ASSERT_NE(h, kInvalidHandle) << k.ErrorText(k.LastError());
+    std::int64_t position = -1;
+    const std::int64_t offset = 32 << 20;
+    EXPECT_TRUE(k.Seek(h, offset, &position));
+    ASSERT_EQ(test::RunCommand("truncate -s 1M '" + loop->Image() + "' && losetup -c " + loop->Path()), 0);
+
+    EXPECT_FALSE(k.Seek(h, offset, &position));
+    EXPECT_EQ(k.LastError(), win::ERROR_DEVICE_NOT_CONNECTED);
+    EXPECT_EQ(k.ErrorText(k.LastError()), "No such device or address");
+    EXPECT_TRUE(k.Seek(h, 4096, &position)) << "what is left of the device is still there";
+    EXPECT_TRUE(k.Close(h));
+}
+
 }  // namespace
 }  // namespace orm::lnx

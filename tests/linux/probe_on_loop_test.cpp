@@ -60,6 +60,14 @@ TEST(ProbeOnLoopDevices, FindsTheWritableOnesWithTheirSizes) {
     EXPECT_EQ(r512->BusType, win::BusTypeFileBackedVirtual);
     EXPECT_EQ(FieldText(r512->Model).substr(0, 17), "Loop probe512.img");
     EXPECT_EQ(FindRecord(state, readOnly.Path()), nullptr);
+
+    // Opened for reading and writing, a listed drive identifies as the drive the probe listed.
+    const Handle h = k.Open(large.Path(), win::GENERIC_READ | win::GENERIC_WRITE,
+                            win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, win::OPEN_EXISTING, 0);
+    ASSERT_NE(h, kInvalidHandle) << k.ErrorText(k.LastError());
+    EXPECT_FALSE(CompareWithRecord(k, h, *r4096).Any());
+    EXPECT_TRUE(CompareWithRecord(k, h, *r512).Any()) << "another loop device is another drive";
+    EXPECT_TRUE(k.Close(h));
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "discovery/probe.h"
 #include "platform/sim/ata_blocks.h"
 #include "platform/sim/sim_platform.h"
 #include "shell/chooser_rows.h"
@@ -49,15 +51,19 @@ class OpenDeviceTest : public ::testing::Test {
         state.DeviceChosen = true;
         TDeviceTable& r = state.Record(1);
         r.DevicePath = sim.DrivePath(3);
-        std::snprintf(r.Model, sizeof r.Model, "%s", "ST380011A");
+        std::snprintf(r.Model, sizeof r.Model, "%-24s", "ST380011A");  // as the probe stores it
         std::memcpy(r.Firmware, "3.06    ", 8);
         r.SectorCount = 156301488;
         r.BytesPerSector = 512;
         r.BusType = 3;
     }
     sim::DriveBuilder Drive() {
-        return std::move(sim.AddDrive(3).Bus(3).Sectors(156301488).Identify(
-            sim::IdentifyBlock().Model("ST380011A").Firmware("3.06").Lba28(156301488).Build()));
+        return std::move(
+            sim.AddDrive(3)
+                .Bus(3)
+                .Sectors(156301488)
+                .Product("ST380011A")
+                .Identify(sim::IdentifyBlock().Model("ST380011A").Firmware("3.06").Lba28(156301488).Build()));
     }
     bool Open() { return OpenChosenDevice(sim, state, view, details, clock, fatal); }
 
@@ -132,6 +138,73 @@ TEST_F(OpenDeviceTest, CodeWithoutSystemTextLeavesTheHeadAlone) {
     ASSERT_EQ(fatal.calls.size(), 1u);
     EXPECT_EQ(fatal.calls[0].first, "Error opening device: ");
 }
+
+// Another drive under the chosen drive's name: swapped in between the probe and the open.
+struct SwapCase {
+    const char* name;
+    std::function<void(sim::DriveBuilder&)> change;  // empty: the listed drive itself opens
+    const char* fatalText;                           // null: the drive opens
+};
+
+class OpenSwappedDrive : public OpenDeviceTest, public ::testing::WithParamInterface<SwapCase> {};
+
+TEST_P(OpenSwappedDrive, OnlyTheListedDriveOpens) {
+    const SwapCase& c = GetParam();
+    Drive().Serial("5JVQ1234");
+    state = RunState{};
+    ASSERT_TRUE(ProbeDrives(sim, state, fatal));
+    ASSERT_EQ(state.DrivesFound, 1);
+    state.ChosenIndex = 1;
+    state.DeviceChosen = true;
+    if (c.change) {
+        sim::DriveBuilder swapped = sim.SwapOnOpen(3);
+        c.change(swapped);
+    }
+    sim.ClearJournal();
+
+    EXPECT_EQ(Open(), c.fatalText == nullptr);
+    if (c.fatalText == nullptr) {
+        EXPECT_TRUE(fatal.calls.empty());
+        EXPECT_NE(state.DeviceHandle, kNoHandle);
+        EXPECT_FALSE(details.lines.empty());
+        return;
+    }
+    ASSERT_EQ(fatal.calls.size(), 1u) << "one box, not the probe's own fatal error";
+    EXPECT_EQ(fatal.calls[0].first, c.fatalText);
+    EXPECT_EQ(fatal.calls[0].second, "Error");
+    EXPECT_EQ(state.DeviceHandle, kNoHandle);
+    EXPECT_TRUE(view.panel1.empty());
+    EXPECT_TRUE(details.lines.empty());
+    const auto journal = sim.Journal();
+    ASSERT_EQ(journal.front().call, sim::Call::Open);
+    EXPECT_EQ(journal.back().call, sim::Call::Close) << "the handle is given back and nothing follows";
+    EXPECT_EQ(journal.back().handle, journal.front().handle);
+}
+
+#define CHANGED(what)                                          \
+    "The drive has changed since the list was made: its " what \
+    ". Start the program again to see the current list."
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, OpenSwappedDrive,
+    ::testing::Values(
+        SwapCase{"Unchanged", {}, nullptr},
+        SwapCase{"Model", [](sim::DriveBuilder& d) { d.Product("ST380012A"); }, CHANGED("model differs")},
+        SwapCase{"SerialNumber", [](sim::DriveBuilder& d) { d.Serial("5JVQ9999"); },
+                 CHANGED("serial number differs")},
+        SwapCase{"SectorSize", [](sim::DriveBuilder& d) { d.Sectors(156301488).SectorSize(4096); },
+                 CHANGED("sector size differs")},
+        SwapCase{"SectorCount", [](sim::DriveBuilder& d) { d.Sectors(156301489); },
+                 CHANGED("sector count differs")},
+        SwapCase{"SerialAndSize", [](sim::DriveBuilder& d) { d.Serial("X").Sectors(100000); },
+                 CHANGED("serial number and sector count differ")},
+        SwapCase{"NotIdentified",
+                 [](sim::DriveBuilder& d) { d.FailControl(0x7405C, 5); },  // the length query
+                 "The drive has changed since the list was made: the drive now under its name cannot be "
+                 "identified. Start the program again to see the current list."}),
+    [](const ::testing::TestParamInfo<SwapCase>& p) { return std::string(p.param.name); });
+
+#undef CHANGED
 
 TEST(ChooserRowTextsTest, ColumnsOfOneRecord) {
     TDeviceTable r;

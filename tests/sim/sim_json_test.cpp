@@ -48,6 +48,9 @@ TEST(SimJson, LoadsTheSampleDescription) {
     EXPECT_TRUE(d3.removable);
     EXPECT_EQ(d3.imageFile, dir + "/drive3.img");
     EXPECT_FALSE(d3.identify.has_value());
+    EXPECT_EQ(d3.faults.vanishAt, 1048576);
+    EXPECT_EQ(d3.faults.vanishError, 433u);
+    EXPECT_FALSE(d0.faults.vanishAt.has_value());
 }
 
 TEST(SimJson, RejectsBadDescriptionsWithAMessage) {

@@ -26,6 +26,7 @@ constexpr std::uint32_t kErrorNotSupported = w::ERROR_NOT_SUPPORTED;
 constexpr std::uint32_t kErrorFileNotFound = w::ERROR_FILE_NOT_FOUND;
 constexpr std::uint32_t kErrorAccessDenied = w::ERROR_ACCESS_DENIED;
 constexpr std::uint32_t kErrorDeviceNotConnected = w::ERROR_DEVICE_NOT_CONNECTED;
+constexpr std::uint32_t kErrorDevNotExist = w::ERROR_DEV_NOT_EXIST;
 constexpr std::uint32_t kErrorNegativeSeek = w::ERROR_NEGATIVE_SEEK;
 }  // namespace portable
 
@@ -153,6 +154,8 @@ static_assert(portable::kErrorNotSupported == ERROR_NOT_SUPPORTED);
 static_assert(portable::kErrorFileNotFound == ERROR_FILE_NOT_FOUND);
 static_assert(portable::kErrorAccessDenied == ERROR_ACCESS_DENIED);
 static_assert(portable::kErrorDeviceNotConnected == ERROR_DEVICE_NOT_CONNECTED);
+// ERROR_NO_SUCH_DEVICE (433 in the Windows SDK's winerror.h) is missing from MinGW-w64's headers.
+static_assert(portable::kErrorDevNotExist == ERROR_DEV_NOT_EXIST);
 static_assert(portable::kErrorNegativeSeek == ERROR_NEGATIVE_SEEK);
 static_assert(w::StorageDeviceProperty == StorageDeviceProperty);
 static_assert(w::StorageAdapterProperty == StorageAdapterProperty);

@@ -2,7 +2,9 @@
 // message pump and the window closed under a running wipe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -358,6 +360,75 @@ TEST_F(WipeDeviceTest, HandleResetByTheCloseHandlerStopsTheWipeEvenIfThePumpSays
     EXPECT_TRUE(CallsAfterClose(handle).empty());
     EXPECT_TRUE(sim.Calls(Call::Flush).empty());
 }
+
+// A drive that is gone stops the wipe at the failing call; an error of the medium does not.
+struct GoneCase {
+    const char* name;
+    std::function<void(sim::DriveBuilder&)> fault;
+    std::vector<std::int64_t> writes;  // offsets of every write sent
+    std::vector<std::string> log;
+    bool stops;
+};
+
+class WipeDriveGone : public WipeFixture, public ::testing::WithParamInterface<GoneCase> {};
+
+TEST_P(WipeDriveGone, StopsAtTheFailingCallAndSendsNothingMore) {
+    const GoneCase& c = GetParam();
+    MakeDrive(4 * 1024, 512, c.fault);
+
+    WipeContext ctx = Context();
+    const WipeOutcome outcome = WipeDevice(ctx);
+
+    EXPECT_EQ(Offsets(Call::Write), c.writes);
+    EXPECT_EQ(Logged(), c.log);
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].text, c.log.back());
+    EXPECT_EQ(window.boxes[0].caption, "Wipe finished with errors");
+    EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
+    EXPECT_EQ(outcome.driveGone, c.stops);
+    EXPECT_FALSE(outcome.Clean());
+    const auto journal = sim.Journal();
+    const auto failed = std::count_if(journal.begin(), journal.end(), [](const auto& e) { return !e.ok; });
+    EXPECT_EQ(failed, 1);
+    ASSERT_FALSE(journal.empty());
+    if (c.stops) {
+        EXPECT_FALSE(journal.back().ok) << "no call through the handle after the failure";
+    }
+}
+
+const std::string kNotErased = ". The drive is not fully erased.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, WipeDriveGone,
+    ::testing::Values(
+        GoneCase{"NotConnectedOnAWrite",
+                 [](sim::DriveBuilder& d) { d.VanishAt(2 * kChunk + 4096, win::ERROR_DEVICE_NOT_CONNECTED); },
+                 {0, kChunk, 2 * kChunk},
+                 {"Write Error occured at offset 1048576",
+                  "Wipe stopped at offset 1048576: the drive is no longer connected (error code 1167)" +
+                      kNotErased},
+                 true},
+        GoneCase{
+            "NoSuchDeviceOnAPositioning",
+            [](sim::DriveBuilder& d) { d.FailSeekAt(kChunk, win::ERROR_NO_SUCH_DEVICE); },
+            {0},
+            {"Seek error occured at offset 524288",
+             "Wipe stopped at offset 524288: the drive is no longer connected (error code 433)" + kNotErased},
+            true},
+        GoneCase{
+            "DevNotExistOnTheFlush",
+            [](sim::DriveBuilder& d) { d.FailFlush(win::ERROR_DEV_NOT_EXIST); },
+            {0, kChunk, 2 * kChunk, 3 * kChunk},
+            {"Flush error: the drive did not confirm that the zeroes are on the medium, error code 55",
+             "Wipe stopped at offset 2097152: the drive is no longer connected (error code 55)" + kNotErased},
+            true},
+        GoneCase{"MediumErrorGoesOn",
+                 [](sim::DriveBuilder& d) { d.FailWriteAt(kChunk, win::ERROR_CRC); },
+                 {0, kChunk, 2 * kChunk, 3 * kChunk},
+                 {"Write Error occured at offset 524288",
+                  "Wipe finished with errors: 1 chunk (524288 bytes) could not be written" + kNotErased},
+                 false}),
+    [](const ::testing::TestParamInfo<GoneCase>& p) { return std::string(p.param.name); });
 
 TEST_F(WipeDeviceTest, ClosingTextsForEachOutcome) {
     WipeOutcome clean;

@@ -141,7 +141,24 @@ bool LinuxKernelServices::Seek(Handle handle, std::int64_t offset, std::int64_t*
     if (d == nullptr) return Fail(win::ERROR_INVALID_HANDLE);
     if (offset < 0) return Fail(win::ERROR_NEGATIVE_SEEK);
     const off_t position = ::lseek(d->fd, static_cast<off_t>(offset), SEEK_SET);
-    if (position < 0) return FailErrno(errno, ErrnoSource::File);
+    if (position < 0) {
+        const int err = errno;
+        // A block device takes no position past its end. The program's offsets stay within the
+        // size it read at start-up, so one that is now past the end (or a size that can no longer
+        // be read) means the device shrank under the handle: the kernel sets the size of a disk
+        // it deletes (unplugged, its bridge reset) to 0. Told as a drive no longer connected, with
+        // the system's text for ENXIO ("No such device or address").
+        if (err == EINVAL) {
+            std::uint8_t answer[sizeof(win::GET_LENGTH_INFORMATION)] = {};
+            std::uint32_t returned = 0;
+            const bool measured = AnswerLength(*d, answer, sizeof answer, &returned);
+            if ((!measured && m_lastError == win::ERROR_DEVICE_NOT_CONNECTED) ||
+                (measured && static_cast<std::int64_t>(win::GetLe64(answer)) < offset)) {
+                return FailErrno(ENXIO, ErrnoSource::File);
+            }
+        }
+        return FailErrno(err, ErrnoSource::File);
+    }
     if (newPosition != nullptr) *newPosition = position;
     return Succeed();
 }

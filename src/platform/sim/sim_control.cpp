@@ -95,7 +95,7 @@ bool SimPlatform::Impl::Control(OpenHandle& oh, JournalEntry& e, std::uint32_t c
         return false;
     };
 
-    if (drive.gone || f.vanishAfterOpen) return fail(ERROR_DEVICE_NOT_CONNECTED);
+    if (drive.gone || f.vanishAfterOpen) return fail(f.vanishError);
     for (const ControlKey& key : {ControlKey{code, propertyId}, ControlKey{code, std::nullopt}}) {
         if (auto it = f.controlFails.find(key); it != f.controlFails.end()) return fail(it->second);
     }

@@ -17,6 +17,8 @@
 //     "storage": "sparse",          "sparse" (in memory, default) or "image": a sparse file
 //                                   drive<n>.img in the storage directory
 //     "smartEnabled": true,
+//     "vanishAt": 1048576,          the drive disappears when a write reaches this byte offset;
+//     "vanishError": 1167           its calls then fail with this code (default 1167)
 //     "identify": {                 absent: the drive refuses ATA commands
 //       "model": "...", "serial": "...", "firmware": "...",
 //       "lba28": 156301488, "lba48": 156301488,
@@ -190,6 +192,10 @@ void LoadDrive(SimPlatform& platform, const json& d, const std::string& storageD
     b.Serial(Text(d, "serial", where));
     b.InquiryByte13(Get<std::uint8_t>(d, "inquiryByte13", 0, where));
     b.SmartEnabled(Flag(d, "smartEnabled", true, where));
+    if (d.contains("vanishAt")) {
+        b.VanishAt(Get<std::int64_t>(d, "vanishAt", 0, where),
+                   Get<std::uint32_t>(d, "vanishError", 1167, where));
+    }
     if (d.contains("identify")) b.Identify(IdentifyFrom(d.at("identify"), where + ".identify"));
     if (d.contains("smart")) b.Smart(SmartFrom(d.at("smart"), where + ".smart"));
     const std::string storage = d.contains("storage") ? Text(d, "storage", where) : "sparse";

@@ -134,6 +134,10 @@ bool SimDrive::WriteBytes(std::int64_t offset, const std::uint8_t* data, std::si
 // ---- DriveBuilder ----------------------------------------------------------------------------
 
 DriveSpec& DriveBuilder::Params() {
+    if (m_swap) {
+        std::lock_guard lock(m_platform.m_impl->mutex);
+        return m_platform.m_impl->swaps.at(m_number)->params;
+    }
     return m_platform.Drive(m_number);
 }
 
@@ -263,6 +267,11 @@ DriveBuilder& DriveBuilder::VanishAfterOpen() {
     Params().faults.vanishAfterOpen = true;
     return *this;
 }
+DriveBuilder& DriveBuilder::VanishAt(std::int64_t offset, std::uint32_t error) {
+    Params().faults.vanishAt = offset;
+    Params().faults.vanishError = error;
+    return *this;
+}
 
 // ---- SimPlatform: drives -----------------------------------------------------------------------
 
@@ -296,6 +305,14 @@ DriveBuilder SimPlatform::AddDrive(unsigned number) {
     if (it != m_impl->drives.end()) it->second->gone = true;
     m_impl->drives[number] = drive;
     return DriveBuilder(*this, number);
+}
+
+DriveBuilder SimPlatform::SwapOnOpen(unsigned number) {
+    std::lock_guard lock(m_impl->mutex);
+    auto drive = std::make_shared<SimDrive>();
+    drive->params = m_impl->drives.at(number)->params;
+    m_impl->swaps[number] = drive;
+    return DriveBuilder(*this, number, /*swap=*/true);
 }
 
 DriveSpec& SimPlatform::Drive(unsigned number) {
@@ -391,10 +408,17 @@ Handle SimPlatform::Open(const std::string& path, std::uint32_t desiredAccess, s
     e.access = desiredAccess;
     const int number = ParseDrivePath(path);
     e.drive = number;
+    if (auto swap = number < 0 ? m_impl->swaps.end() : m_impl->swaps.find(static_cast<unsigned>(number));
+        swap != m_impl->swaps.end() && (desiredAccess & win::GENERIC_WRITE) != 0) {
+        auto& slot = m_impl->drives[swap->first];
+        if (slot) slot->gone = true;
+        slot = swap->second;
+        m_impl->swaps.erase(swap);
+    }
     auto it = number < 0 ? m_impl->drives.end() : m_impl->drives.find(static_cast<unsigned>(number));
     std::uint32_t error = 0;
     Handle h = kInvalidHandle;
-    if (it == m_impl->drives.end()) {
+    if (it == m_impl->drives.end() || it->second->gone) {
         error = win::ERROR_FILE_NOT_FOUND;
     } else if (it->second->params.faults.openError) {
         error = *it->second->params.faults.openError;
@@ -501,6 +525,10 @@ bool SimPlatform::Write(Handle handle, const void* buffer, std::uint32_t size, s
         if ((oh->access & win::GENERIC_WRITE) == 0) {
             e.ok = false;
             e.error = win::ERROR_ACCESS_DENIED;
+        } else if (f.vanishAt && oh->position + static_cast<std::int64_t>(size) > *f.vanishAt) {
+            drive.gone = true;
+            e.ok = false;
+            e.error = f.vanishError;
         } else if (auto fail = f.writeFails.find(oh->position); fail != f.writeFails.end()) {
             e.ok = false;
             e.error = fail->second;

@@ -84,7 +84,9 @@ struct DriveFaults {
     bool smartReadNoHeader = false;                      // 512-byte answer: data at offset 0
     std::optional<std::uint32_t> identifyReturns;        // bytes returned by miniport IDENTIFY
     std::optional<std::uint8_t> driverError;             // DRIVERSTATUS.bDriverError in answers
-    bool vanishAfterOpen = false;  // every call on an open handle fails with ERROR_DEVICE_NOT_CONNECTED
+    bool vanishAfterOpen = false;          // every call on an open handle fails with vanishError
+    std::optional<std::int64_t> vanishAt;  // the drive is gone once a write reaches this offset
+    std::uint32_t vanishError = 1167;  // what calls on a gone drive fail with (ERROR_DEVICE_NOT_CONNECTED)
 };
 
 struct DriveSpec {
@@ -110,7 +112,9 @@ class SimPlatform;
 
 class DriveBuilder {
   public:
-    DriveBuilder(SimPlatform& platform, unsigned number) : m_platform(platform), m_number(number) {}
+    // swap: the builder describes the drive that SwapOnOpen puts in place of drive `number`.
+    DriveBuilder(SimPlatform& platform, unsigned number, bool swap = false)
+        : m_platform(platform), m_number(number), m_swap(swap) {}
 
     DriveBuilder& Bus(std::uint8_t busType);
     DriveBuilder& SectorSize(std::uint32_t reported);
@@ -146,12 +150,16 @@ class DriveBuilder {
     DriveBuilder& IdentifyReturns(std::uint32_t bytes);
     DriveBuilder& DriverStatusError(std::uint8_t driverError);
     DriveBuilder& VanishAfterOpen();
+    // The drive disappears (unplugged) when a write reaches `offset`: that write fails with
+    // `error`, and so does every later call on its handles; it no longer opens.
+    DriveBuilder& VanishAt(std::int64_t offset, std::uint32_t error = 1167);
 
     DriveSpec& Params();
 
   private:
     SimPlatform& m_platform;
     unsigned m_number;
+    bool m_swap = false;
     std::optional<std::int64_t> m_sectors;  // set by Sectors, kept for a later SectorSize
 };
 
@@ -167,6 +175,11 @@ class SimPlatform : public KernelServices {
     DriveSpec& Drive(unsigned number);
     bool HasDrive(unsigned number) const;
     void RemoveDrive(unsigned number);  // a drive that vanishes: its open handles fail from now on
+    // Another drive under the same number, swapped in between the probe and the open: the next
+    // read/write open of drive `number` finds it in the old one's place (the old one is gone).
+    // It starts as a copy of the old drive's description, without its bytes; the builder
+    // returned changes what differs.
+    DriveBuilder SwapOnOpen(unsigned number);
 
     // Bytes of a drive's storage, for tests (reads through the sparse store or the image file).
     std::vector<std::uint8_t> ReadBack(unsigned number, std::int64_t offset, std::size_t length);

@@ -47,6 +47,7 @@ struct SimTimer {
 struct SimPlatform::Impl {
     mutable std::mutex mutex;
     std::map<unsigned, std::shared_ptr<SimDrive>> drives;
+    std::map<unsigned, std::shared_ptr<SimDrive>> swaps;  // SwapOnOpen: drives waiting for the open
     std::map<Handle, OpenHandle> handles;
     Handle nextHandle = 0x100;
     std::unordered_map<std::thread::id, std::uint32_t> lastErrors;
@@ -97,7 +98,7 @@ struct SimPlatform::Impl {
         entry.drive = static_cast<int>(oh->number);
         if (oh->drive->gone || oh->drive->params.faults.vanishAfterOpen) {
             entry.ok = false;
-            entry.error = win::ERROR_DEVICE_NOT_CONNECTED;
+            entry.error = oh->drive->params.faults.vanishError;
             return nullptr;
         }
         return oh;
