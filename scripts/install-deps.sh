@@ -11,9 +11,10 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev
   fonts-liberation2 fonts-wine fonts-dejavu-core
   xvfb xauth imagemagick
+  pkexec
 )
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(googletest libgtest-dev libgmock-dev util-linux e2fsprogs dosfstools)
+  packages+=(googletest libgtest-dev libgmock-dev util-linux e2fsprogs dosfstools polkitd dbus)
 fi
 
 missing=()
