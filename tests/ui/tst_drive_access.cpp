@@ -60,7 +60,7 @@ void DriveAccessTest::RefusedAuthorizationShowsOneBoxAndEndsNonZero() {
     });
     lnx::LinuxKernelServices ks;
     ui::QtMessageBoxes qtBoxes;
-    const int code = ui::StartDriveAccess(ks, qtBoxes, false, pkexec.toStdString(), "/nonexistent/helper");
+    const int code = ui::StartDriveAccess(ks, qtBoxes, false, pkexec.toStdString(), "/bin/true");
 
     QCOMPARE(code, ui::kFatalExitCode);
     QCOMPARE(boxes, 1);

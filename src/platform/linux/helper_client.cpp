@@ -46,6 +46,11 @@ std::string HelperStartText(const HelperStartResult& r) {
             return "pkexec could not be started (" + std::string(std::strerror(r.detail)) +
                    "). Ormandel needs it to open the drives as an ordinary user; install the "
                    "pkexec package, or start Ormandel as root. No drive was touched.";
+        case HelperStart::HelperMissing:
+            return "The drive helper " + r.helperPath + " was not found (" +
+                   std::string(std::strerror(r.detail)) +
+                   "). Ormandel needs it to open the drives as an ordinary user; install Ormandel, or start "
+                   "it as root. No drive was touched.";
         case HelperStart::HelperFailed:
             return "The drive helper " + r.helperPath + " did not start (exit code " +
                    std::to_string(r.detail) + "). No drive was touched.";
@@ -75,6 +80,13 @@ HelperStartResult HelperClient::Start(const std::string& pkexec, const std::stri
     Shut();
     HelperStartResult result;
     result.helperPath = helperPath;
+    struct stat st {};
+    const int found = ::stat(helperPath.c_str(), &st) != 0 ? errno : (S_ISREG(st.st_mode) ? 0 : ENOEXEC);
+    if (found != 0) {
+        result.status = HelperStart::HelperMissing;
+        result.detail = found;
+        return result;
+    }
     int pair[2] = {-1, -1};
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
         result.status = HelperStart::HelperFailed;

@@ -20,6 +20,7 @@ enum class HelperStart {
     Cancelled,      // the authentication dialog was dismissed (pkexec 126)
     NotAuthorized,  // not authorized, or pkexec failed (pkexec 127)
     NoPkexec,       // pkexec could not be started
+    HelperMissing,  // the helper program is not there
     HelperFailed,   // pkexec ran but the helper did not answer
 };
 
