@@ -59,10 +59,21 @@ std::string HelperStartText(const HelperStartResult& r) {
 }
 
 std::string DefaultHelperPath() {
+    const auto isFile = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    };
+    // A program run from its build tree takes the helper built with it, even where a package
+    // is installed too: the two speak the same version of the frames.
+    const std::string build = ORMANDEL_HELPER_BUILD_PATH;
+    const std::string buildTree = std::string(ORMANDEL_BUILD_DIR) + "/";
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self);
+    if (n > 0 && std::string(self, static_cast<std::size_t>(n)).starts_with(buildTree) && isFile(build)) {
+        return build;
+    }
     const std::string installed = ORMANDEL_HELPER_INSTALLED_PATH;
-    struct stat st {};
-    if (::stat(installed.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return installed;
-    return ORMANDEL_HELPER_BUILD_PATH;
+    return isFile(installed) ? installed : build;
 }
 
 HelperClient::~HelperClient() {

@@ -38,7 +38,8 @@ inline bool HelperStartOk(const HelperStartResult& r) {
 inline constexpr const char* kHelperStartCaption = "No access to the drives";
 std::string HelperStartText(const HelperStartResult& r);
 
-// The helper's path: the installed one where it exists, else the one in the build tree.
+// The helper's path: for a program run from its build tree, the helper built beside it; else
+// the installed one where it exists, else the build tree's.
 std::string DefaultHelperPath();
 
 class HelperClient {
