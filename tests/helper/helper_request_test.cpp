@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "../linux/fake_sysfs.h"
 #include "helper/request_handler.h"
+#include "platform/linux/helper_client.h"
 #include "platform/linux/helper_protocol.h"
 
 namespace {
@@ -117,3 +119,19 @@ TEST(HelperRequest, RefusesWhatTheProgramNeverAsks) {
 }
 
 }  // namespace
+
+// The helper program itself, run directly as this user (no pkexec): it serves only a socket of
+// the program's kind on its standard input, answers over it, and ends when the program closes it
+// (the client's destructor waits for that).
+TEST(HelperProgram, ServesOnlyItsSocketAndEndsWithIt) {
+    const std::string helper = ORMANDEL_TEST_HELPER;
+    EXPECT_EQ(std::system((helper + " </dev/null").c_str()), 2 << 8);
+    EXPECT_EQ(std::system((helper + " --any </dev/null").c_str()), 2 << 8);
+
+    orm::lnx::HelperClient client;
+    ASSERT_EQ(client.Start("env", helper).status, orm::lnx::HelperStart::Started);
+    int fd = -1;
+    std::uint32_t id = 0;
+    EXPECT_EQ(client.OpenDrive("nosuchdisk0", true, &fd, &id), ENODEV);
+    EXPECT_EQ(fd, -1);
+}
