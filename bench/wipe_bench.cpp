@@ -7,6 +7,9 @@
 // maxrss_* are the process's peak resident set before and after the wipe (getrusage), so
 // their difference is what the wipe added at its peak. Exit status 0 for a clean wipe, 1 for
 // a wipe with errors, 2 when the device cannot be opened or measured.
+//
+// Run as an ordinary user, it opens the device through the drive helper (started with pkexec),
+// as the program does, and writes on the descriptor the helper hands over.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -68,6 +71,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     lnx::LinuxKernelServices ks;
+    const lnx::HelperStartResult started = lnx::StartHelperUnlessRoot(ks);
+    if (!lnx::HelperStartOk(started)) {
+        std::fprintf(stderr, "%s\n", lnx::HelperStartText(started).c_str());
+        return 2;
+    }
     RunState state;
     std::uint32_t error = 0;
     if (!ChooseDriveByPath(ks, argv[1], state, &error)) {

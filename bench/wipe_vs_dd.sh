@@ -4,6 +4,12 @@
 # prints both throughputs and their ratio, plus the peak memory the wipe added.
 #
 #   bench/wipe_vs_dd.sh BUILD_DIR [SIZE_MIB] [ROUNDS]      (root; defaults 1024 MiB, 3 rounds)
+#   bench/wipe_vs_dd.sh --helper BUILD_DIR [SIZE_MIB] [ROUNDS]
+#
+# With --helper, the wipe run by an ordinary user (a throwaway one, granted by a test-only polkit
+# rule) through the drive helper's descriptor is set against the same wipe run as root, on the
+# same device; the figures are the wipe's own timing (wipe_bench's mb_per_s), so that pkexec's
+# start-up is not counted.
 #
 # Each round runs both tools on the same device, the order alternating from round to round;
 # the figure kept for each tool is its median over the rounds, so a one-off stall does not
@@ -11,11 +17,13 @@
 # $BENCH_DISK_DIR (default /var/tmp). Loop devices and files are removed on every way out.
 set -eu
 
-build=${1:?usage: wipe_vs_dd.sh BUILD_DIR [SIZE_MIB] [ROUNDS]}
+helper_mode=""
+if [ "${1:-}" = "--helper" ]; then helper_mode=1; shift; fi
+build=${1:?usage: wipe_vs_dd.sh [--helper] BUILD_DIR [SIZE_MIB] [ROUNDS]}
 size_mib=${2:-1024}
 rounds=${3:-3}
 disk_dir=${BENCH_DISK_DIR:-/var/tmp}
-bench="$build/bench/wipe_bench"
+bench="$(cd "$build" && pwd)/bench/wipe_bench"
 
 [ "$(id -u)" = 0 ] || { echo "wipe_vs_dd: needs root (loop devices)" >&2; exit 77; }
 [ -x "$bench" ] || { echo "wipe_vs_dd: $bench not built" >&2; exit 2; }
@@ -26,8 +34,10 @@ files=""
 cleanup() {
     for l in $loops; do losetup -d "$l" 2>/dev/null || true; done
     for f in $files; do rm -f "$f"; done
+    [ -z "$helper_mode" ] || polkit_env_down
 }
-trap cleanup EXIT INT TERM
+trap cleanup EXIT
+trap 'exit 1' INT TERM
 
 now() { date +%s.%N; }
 
@@ -88,6 +98,61 @@ run_target() {
     loops=$(echo "$loops" | sed "s#$loop##")
     rm -f "$file"
 }
+
+# One wipe of $loop, as root or (with "user") as the test user through the helper; sets
+# rate_last from the wipe's own timing.
+wipe_once() {
+    sync; sleep 1
+    if [ "$1" = user ]; then line=$(as_test_user "$bench" "$loop" 2>/dev/null) || true
+    else line=$("$bench" "$loop" 2>/dev/null) || true; fi
+    case "$line" in *clean=1*) ;; *) echo "wipe_vs_dd: the $1 wipe of $loop did not end clean: $line" >&2; exit 1 ;; esac
+    rate_last=$(echo "$line" | sed -n 's/.*mb_per_s=\([0-9.]*\).*/\1/p')
+    direct=$(echo "$line" | sed -n 's/.*direct=\([01]\).*/\1/p')
+}
+
+run_target_helper() {
+    label=$1 dir=$2
+    file="$dir/orm-wipe-bench.$$.img"
+    files="$files $file"
+    dd if=/dev/urandom of="$file" bs=1M count="$size_mib" status=none
+    loop=$(losetup --find --show "$file")
+    loops="$loops $loop"
+    root_rates="" user_rates="" pair_ratios=""
+    i=0
+    while [ $i -lt "$rounds" ]; do
+        if [ $((i % 2)) -eq 0 ]; then
+            wipe_once root; root_last=$rate_last; wipe_once user; user_last=$rate_last
+        else
+            wipe_once user; user_last=$rate_last; wipe_once root; root_last=$rate_last
+        fi
+        root_rates="$root_rates $root_last" user_rates="$user_rates $user_last"
+        pair_ratios="$pair_ratios $(echo "$user_last $root_last" | awk '{printf "%.3f", $1 / $2}')"
+        i=$((i + 1))
+    done
+    root_med=$(echo $root_rates | tr ' ' '\n' | median)
+    user_med=$(echo $user_rates | tr ' ' '\n' | median)
+    ratio=$(echo "$user_med $root_med" | awk '{printf "%.3f", $1 / $2}')
+    pair_med=$(echo $pair_ratios | tr ' ' '\n' | median)
+    printf '%-20s %5d MiB  root %7.1f MB/s  user via helper %7.1f MB/s  ratio %s (median of per-round ratios %s)  O_DIRECT=%s\n' \
+        "$label" "$size_mib" "$root_med" "$user_med" "$ratio" "$pair_med" "$direct"
+    echo "  rounds: root [$root_rates ] user [$user_rates ] MB/s; per-round user/root [$pair_ratios ]"
+    losetup -d "$loop"
+    loops=$(echo "$loops" | sed "s#$loop##")
+    rm -f "$file"
+}
+
+if [ -n "$helper_mode" ]; then
+    here=$(cd "$(dirname "$0")/.." && pwd)
+    . "$here/tests/helper/polkit_test_env.sh"
+    why=$(polkit_env_why_not)
+    [ -z "$why" ] || { echo "wipe_vs_dd: $why" >&2; exit 77; }
+    polkit_env_up "$(cd "$build" && pwd)/src/helper/ormandel-helper" "$here/data/com.example.ormandel.policy.in" ||
+        { echo "wipe_vs_dd: polkit set-up failed" >&2; exit 1; }
+    echo "wipe (wipe_bench) as a user through the helper's descriptor vs as root, median of $rounds rounds each, order alternating"
+    run_target_helper "loop over /dev/shm" /dev/shm
+    run_target_helper "loop over disk file" "$disk_dir"
+    exit 0
+fi
 
 echo "wipe (wipe_bench) vs dd if=/dev/zero bs=512K oflag=direct conv=fdatasync, median of $rounds rounds each, order alternating"
 run_target "loop over /dev/shm" /dev/shm

@@ -12,12 +12,13 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libgl-dev
   fonts-liberation2 fonts-wine fonts-dejavu-core
   xvfb xauth imagemagick
+  pkexec
 )
 if [[ "${1:-}" == "--package" || "${1:-}" == "--tests" ]]; then
   packages+=(dpkg-dev file)
 fi
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(googletest libgtest-dev libgmock-dev util-linux e2fsprogs dosfstools)
+  packages+=(googletest libgtest-dev libgmock-dev util-linux e2fsprogs dosfstools polkitd dbus)
   packages+=(lintian desktop-file-utils appstream)
 fi
 

@@ -3,6 +3,9 @@
 //
 //   ormandel-probe                       the machine's own drives
 //   ormandel-probe --sim FILE.json       simulated drives described by FILE.json
+//
+// Run as an ordinary user on Linux, the real drives are opened through the drive helper, which
+// pkexec starts after asking for an administrator's password in the terminal.
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -37,7 +40,13 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: ormandel-probe [--sim FILE.json]\n"
                  "  Lists the drives the start-up probe accepts, as the drive chooser shows them.\n"
-                 "  --sim FILE.json  probe simulated drives described by FILE.json instead\n");
+                 "  --sim FILE.json  probe simulated drives described by FILE.json instead\n"
+#if defined(ORMANDEL_HAVE_NATIVE) && !defined(_WIN32)
+                 "Run as an ordinary user, it opens the real drives through ormandel-helper, started\n"
+                 "with pkexec, which asks for an administrator's password in the terminal once.\n"
+                 "As root, or with --sim, no helper is needed.\n"
+#endif
+    );
 }
 
 std::unique_ptr<orm::KernelServices> NativeServices() {
@@ -45,7 +54,14 @@ std::unique_ptr<orm::KernelServices> NativeServices() {
 #if defined(_WIN32)
     return std::make_unique<orm::windows::WindowsKernelServices>();
 #else
-    return std::make_unique<orm::lnx::LinuxKernelServices>();
+    auto ks = std::make_unique<orm::lnx::LinuxKernelServices>();
+    const orm::lnx::HelperStartResult started = orm::lnx::StartHelperUnlessRoot(*ks);
+    if (!orm::lnx::HelperStartOk(started)) {
+        std::fprintf(stderr, "%s: %s\n", orm::lnx::kHelperStartCaption,
+                     orm::lnx::HelperStartText(started).c_str());
+        return nullptr;
+    }
+    return ks;
 #endif
 #else
     return nullptr;
@@ -109,8 +125,10 @@ int main(int argc, char** argv) {
     } else {
         ks = NativeServices();
         if (!ks) {
+#if !defined(ORMANDEL_HAVE_NATIVE)
             std::fprintf(stderr,
                          "ormandel-probe: this build has no native drive access; use --sim FILE.json\n");
+#endif
             return 1;
         }
     }

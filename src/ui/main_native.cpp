@@ -1,7 +1,12 @@
 // ormandel: the program on this machine's real drives. It takes no command line of its own.
+// Its windows always run as the user who started it; as an ordinary user, the drive helper
+// opens the drives for it.
+#include <unistd.h>
+
 #include <QApplication>
 
 #include "platform/linux/linux_kernel_services.h"
+#include "ui/drive_access.h"
 #include "ui/fonts.h"
 #include "ui/program.h"
 
@@ -9,5 +14,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     orm::ui::InstallFonts();
     orm::lnx::LinuxKernelServices ks;
+    orm::ui::QtMessageBoxes boxes;
+    const int refused =
+        orm::ui::StartDriveAccess(ks, boxes, ::geteuid() == 0, "pkexec", orm::lnx::DefaultHelperPath());
+    if (refused != 0) return refused;
     return orm::ui::RunProgram(app, ks, &orm::ui::ExitNow);
 }

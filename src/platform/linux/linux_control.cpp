@@ -125,7 +125,7 @@ bool LinuxKernelServices::AnswerProperty(const OpenDrive& d, const std::uint8_t*
             identify.lbaLow = 1;
             identify.command = win::ATA_IDENTIFY_DEVICE;
             identify.dataIn = true;
-            if (SendAtaCommand(d.fd, identify, block).ok) {
+            if (SendAta(d, identify, block).ok) {
                 texts = TextsFromIdentify(block, true);
             } else {
                 texts.vendor.clear();
@@ -156,7 +156,7 @@ bool LinuxKernelServices::AnswerSmart(const OpenDrive& d, std::uint32_t controlC
     if (outSize < answer) return Fail(win::ERROR_INSUFFICIENT_BUFFER);
 
     std::uint8_t data[win::kAtaBlock] = {};
-    const AtaSendResult sent = SendAtaCommand(d.fd, *cmd, data);
+    const AtaSendResult sent = SendAta(d, *cmd, data);
     std::memset(out, 0, answer);
     if (!sent.ok) {
         if (sent.err != 0) return FailErrno(sent.err, ErrnoSource::Control);
@@ -194,7 +194,7 @@ bool LinuxKernelServices::AnswerMiniport(const OpenDrive& d, const std::uint8_t*
     if (outSize < win::kMiniportBufferLength) return Fail(win::ERROR_INSUFFICIENT_BUFFER);
 
     std::uint8_t data[win::kAtaBlock] = {};
-    const AtaSendResult sent = SendAtaCommand(d.fd, *cmd, data);
+    const AtaSendResult sent = SendAta(d, *cmd, data);
     if (!sent.ok) return FailErrno(sent.err != 0 ? sent.err : EIO, ErrnoSource::Control);
     std::memset(out, 0, win::kMiniportBufferLength);
     win::PutLe32(srb + offsetof(win::SRB_IO_CONTROL, ReturnCode), 0);

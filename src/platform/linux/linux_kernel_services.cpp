@@ -31,7 +31,48 @@ LinuxKernelServices::LinuxKernelServices(std::string sysRoot)
     : m_sysRoot(std::move(sysRoot)), m_nextHandle(kFirstHandle) {}
 
 LinuxKernelServices::~LinuxKernelServices() {
+    // The helper closes its copies when its socket closes, after this.
     for (auto& [handle, drive] : m_handles) ::close(drive.fd);
+}
+
+HelperStartResult LinuxKernelServices::StartHelper(const std::string& pkexec, const std::string& helperPath) {
+    auto client = std::make_unique<HelperClient>();
+    HelperStartResult result = client->Start(pkexec, helperPath);
+    if (result.status == HelperStart::Started) m_helper = std::move(client);
+    return result;
+}
+
+HelperStartResult StartHelperUnlessRoot(LinuxKernelServices& ks) {
+    if (::geteuid() == 0) return HelperStartResult{};
+    return ks.StartHelper("pkexec", DefaultHelperPath());
+}
+
+int LinuxKernelServices::OpenThroughHelper(const std::string& path, bool writable, std::uint32_t* helperId) {
+    // The helper takes a kernel name, never a path: the name of the node's own number.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return -1;
+    const std::string link = m_sysRoot + "/dev/block/" + std::to_string(major(st.st_rdev)) + ":" +
+                             std::to_string(minor(st.st_rdev));
+    char target[4096];
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0) {
+        errno = ENODEV;
+        return -1;
+    }
+    const std::string resolved(target, static_cast<std::size_t>(n));
+    const std::string name = resolved.substr(resolved.find_last_of('/') + 1);
+    int fd = -1;
+    const int err = m_helper->OpenDrive(name, writable, &fd, helperId);
+    if (err != 0) {
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
+
+AtaSendResult LinuxKernelServices::SendAta(const OpenDrive& d, const AtaCommand& cmd, std::uint8_t* data) {
+    if (d.helperId != 0 && m_helper) return m_helper->SendAta(d.helperId, cmd, data);
+    return SendAtaCommand(d.fd, cmd, data);
 }
 
 bool LinuxKernelServices::Fail(std::uint32_t code) {
@@ -78,7 +119,10 @@ Handle LinuxKernelServices::Open(const std::string& path, std::uint32_t desiredA
     }
     const bool writable = (desiredAccess & win::GENERIC_WRITE) != 0;
     int fd = -1;
-    if (writable) {
+    std::uint32_t helperId = 0;
+    if (m_helper) {
+        fd = OpenThroughHelper(path, writable, &helperId);
+    } else if (writable) {
         fd = ::open(path.c_str(), O_RDWR | O_EXCL | O_DIRECT | O_CLOEXEC);
         // Some block drivers take no direct I/O; ordinary writes plus the final flush remain.
         if (fd < 0 && errno == EINVAL) fd = ::open(path.c_str(), O_RDWR | O_EXCL | O_CLOEXEC);
@@ -93,11 +137,13 @@ Handle LinuxKernelServices::Open(const std::string& path, std::uint32_t desiredA
     if (::fstat(fd, &after) != 0 || !S_ISBLK(after.st_mode) || after.st_rdev != before.st_rdev) {
         // The node changed between the look and the open.
         ::close(fd);
+        if (helperId != 0) m_helper->CloseDrive(helperId);
         FailErrno(ENOTBLK, ErrnoSource::File);
         return kInvalidHandle;
     }
     if (m_handles.size() >= static_cast<std::size_t>(kLastHandle - kFirstHandle)) {
         ::close(fd);
+        if (helperId != 0) m_helper->CloseDrive(helperId);
         Fail(win::ERROR_TOO_MANY_OPEN_FILES);
         return kInvalidHandle;
     }
@@ -110,6 +156,7 @@ Handle LinuxKernelServices::Open(const std::string& path, std::uint32_t desiredA
     drive.fd = fd;
     drive.name = WholeDiskName(m_sysRoot, major(after.st_rdev), minor(after.st_rdev));
     drive.writable = writable;
+    drive.helperId = helperId;
     m_handles.emplace(handle, std::move(drive));
     Succeed();
     return handle;
@@ -119,6 +166,7 @@ bool LinuxKernelServices::Close(Handle handle) {
     auto it = m_handles.find(handle);
     if (it == m_handles.end()) return Fail(win::ERROR_INVALID_HANDLE);
     const int fd = it->second.fd;
+    if (it->second.helperId != 0 && m_helper) m_helper->CloseDrive(it->second.helperId);
     m_handles.erase(it);
     // The descriptor is gone whatever close says; an error is still worth telling.
     if (::close(fd) != 0) return FailErrno(errno, ErrnoSource::File);

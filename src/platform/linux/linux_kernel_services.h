@@ -10,14 +10,21 @@
 // exclusive (O_EXCL), so a disk with a mounted filesystem or one the kernel holds (swap, RAID,
 // LVM, dm-crypt) is refused with ERROR_BUSY, and writes bypass the page cache (O_DIRECT) where
 // the device allows it.
+//
+// Run as an ordinary user with the drive helper attached (StartHelper), the opens and the ATA
+// commands go through the helper, which runs as root; everything else is done here on the
+// descriptor the helper hands over.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/kernel_services.h"
+#include "platform/linux/ata_pass_through.h"
+#include "platform/linux/helper_client.h"
 #include "platform/linux/linux_errors.h"
 #include "platform/linux/periodic_timers.h"
 
@@ -68,17 +75,26 @@ class LinuxKernelServices : public KernelServices {
     // Whether the handle's writes bypass the page cache (O_DIRECT still set on its descriptor).
     bool IsDirect(Handle handle) const;
 
+    // Starts the drive helper; from then on drives open through it. Call before the first drive
+    // is opened.
+    HelperStartResult StartHelper(const std::string& pkexec, const std::string& helperPath);
+    bool HasHelper() const { return m_helper != nullptr; }
+
   private:
     struct OpenDrive {
         int fd = -1;
         std::string name;  // kernel name of the whole disk, for its sysfs attributes
         bool writable = false;
+        std::uint32_t helperId = 0;  // the helper's copy of the descriptor, 0 without a helper
     };
 
     bool Fail(std::uint32_t code);
     bool FailErrno(int err, ErrnoSource source);
     bool Succeed();
     OpenDrive* Find(Handle handle);
+    // Opens path (a block device) through the helper; the descriptor or -1 with errno set.
+    int OpenThroughHelper(const std::string& path, bool writable, std::uint32_t* helperId);
+    AtaSendResult SendAta(const OpenDrive& d, const AtaCommand& cmd, std::uint8_t* data);
 
     bool AnswerGeometry(const OpenDrive& d, std::uint8_t* out, std::uint32_t outSize,
                         std::uint32_t* returned);
@@ -99,6 +115,11 @@ class LinuxKernelServices : public KernelServices {
     ErrorTexts m_errors;
     PeriodicTimers m_timers;
     std::string m_webOpener = "xdg-open";
+    std::unique_ptr<HelperClient> m_helper;
 };
+
+// Started as root, nothing to do (NotNeeded); else starts the helper at DefaultHelperPath()
+// through pkexec.
+HelperStartResult StartHelperUnlessRoot(LinuxKernelServices& ks);
 
 }  // namespace orm::lnx

@@ -1,0 +1,101 @@
+// ormandel-helper: opens drives and sends them ATA commands for the program, as root. pkexec
+// starts it with one end of the program's socketpair as its standard input; it serves that
+// socket only, takes no arguments, reads no environment or configuration, and ends when the
+// socket closes (closing every descriptor it holds) or after a malformed request.
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include "helper/request_handler.h"
+#include "platform/linux/helper_protocol.h"
+
+namespace {
+
+namespace hp = orm::lnx::helper;
+
+constexpr int kSocket = 0;
+
+// Standard input must be a socket of the kind the program makes: a Unix SOCK_SEQPACKET one.
+bool IsProgramSocket(int fd) {
+    int type = 0;
+    int domain = 0;
+    socklen_t len = sizeof type;
+    if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &len) != 0 || type != SOCK_SEQPACKET) return false;
+    len = sizeof domain;
+    return ::getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &len) == 0 && domain == AF_UNIX;
+}
+
+bool Send(const std::vector<std::uint8_t>& bytes, int fd) {
+    iovec iov{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    if (fd >= 0) {
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        cmsghdr* c = CMSG_FIRSTHDR(&msg);
+        c->cmsg_level = SOL_SOCKET;
+        c->cmsg_type = SCM_RIGHTS;
+        c->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(c), &fd, sizeof fd);
+    }
+    for (;;) {
+        const ssize_t n = ::sendmsg(kSocket, &msg, MSG_NOSIGNAL);
+        if (n == static_cast<ssize_t>(bytes.size())) return true;
+        if (n < 0 && errno == EINTR) continue;
+        return false;
+    }
+}
+
+// Closes whatever descriptors came with a packet; says whether any (or a cut-off list) came.
+bool DropArrivedDescriptors(msghdr& msg) {
+    bool any = (msg.msg_flags & MSG_CTRUNC) != 0;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+        any = true;
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
+        const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (std::size_t i = 0; i < count; ++i) {
+            int fd = -1;
+            std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
+            if (fd >= 0) ::close(fd);
+        }
+    }
+    return any;
+}
+
+}  // namespace
+
+int main(int argc, char** /*argv*/) {
+    if (argc != 1) return 2;
+    if (!IsProgramSocket(kSocket)) return 2;
+
+    orm::helper::RequestHandler handler;
+    hp::Answer ready;
+    ready.opcode = hp::kReady;
+    if (!Send(hp::EncodeAnswer(ready), -1)) return 1;
+
+    for (;;) {
+        // One byte more than the longest request, so that a longer one shows as such.
+        std::uint8_t buffer[hp::kMaxRequest + 1];
+        alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+        iovec iov{buffer, sizeof buffer};
+        msghdr msg{};
+        msg.msg_iov = &iov;
+        msg.msg_iovlen = 1;
+        msg.msg_control = control;
+        msg.msg_controllen = sizeof control;
+        const ssize_t n = ::recvmsg(kSocket, &msg, MSG_CMSG_CLOEXEC);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // the program closed its end, or the socket failed
+        const bool fds = DropArrivedDescriptors(msg);
+        const std::size_t size =
+            (msg.msg_flags & MSG_TRUNC) != 0 ? sizeof buffer : static_cast<std::size_t>(n);
+        const orm::helper::Reply reply = handler.Handle(buffer, size, fds);
+        if (!Send(reply.bytes, reply.fdToSend) || reply.stop) break;
+    }
+    return 0;
+}

@@ -1,0 +1,239 @@
+#include "platform/linux/helper_client.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+extern char** environ;
+
+namespace orm::lnx {
+
+namespace {
+
+// pkexec's own exit statuses.
+constexpr int kPkexecDismissed = 126;
+constexpr int kPkexecNotAuthorized = 127;
+
+int WaitFor(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
+std::string HelperStartText(const HelperStartResult& r) {
+    switch (r.status) {
+        case HelperStart::NotNeeded:
+        case HelperStart::Started:
+            return {};
+        case HelperStart::Cancelled:
+            return "The password prompt was cancelled. Ormandel needs administrator rights to open the "
+                   "drives, so it ends without touching any drive.";
+        case HelperStart::NotAuthorized:
+            return "Ormandel was not authorized to open the drives (pkexec ended with exit code " +
+                   std::to_string(r.detail) +
+                   "). No drive was touched. Ask an administrator, or start Ormandel as root.";
+        case HelperStart::NoPkexec:
+            return "pkexec could not be started (" + std::string(std::strerror(r.detail)) +
+                   "). Ormandel needs it to open the drives as an ordinary user; install the "
+                   "pkexec package, or start Ormandel as root. No drive was touched.";
+        case HelperStart::HelperMissing:
+            return "The drive helper " + r.helperPath + " was not found (" +
+                   std::string(std::strerror(r.detail)) +
+                   "). Ormandel needs it to open the drives as an ordinary user; install Ormandel, or start "
+                   "it as root. No drive was touched.";
+        case HelperStart::HelperFailed:
+            return "The drive helper " + r.helperPath + " did not start (exit code " +
+                   std::to_string(r.detail) + "). No drive was touched.";
+    }
+    return {};
+}
+
+std::string DefaultHelperPath() {
+    const auto isFile = [](const std::string& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    };
+    // A program run from its build tree takes the helper built with it, even where a package
+    // is installed too: the two speak the same version of the frames.
+    const std::string build = ORMANDEL_HELPER_BUILD_PATH;
+    const std::string buildTree = std::string(ORMANDEL_BUILD_DIR) + "/";
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self);
+    if (n > 0 && std::string(self, static_cast<std::size_t>(n)).starts_with(buildTree) && isFile(build)) {
+        return build;
+    }
+    const std::string installed = ORMANDEL_HELPER_INSTALLED_PATH;
+    return isFile(installed) ? installed : build;
+}
+
+HelperClient::~HelperClient() {
+    Shut();
+}
+
+void HelperClient::Shut() {
+    if (m_socket >= 0) ::close(m_socket);
+    m_socket = -1;
+    if (m_pid > 0) WaitFor(m_pid);
+    m_pid = -1;
+}
+
+HelperStartResult HelperClient::Start(const std::string& pkexec, const std::string& helperPath) {
+    Shut();
+    HelperStartResult result;
+    result.helperPath = helperPath;
+    struct stat st {};
+    const int found = ::stat(helperPath.c_str(), &st) != 0 ? errno : (S_ISREG(st.st_mode) ? 0 : ENOEXEC);
+    if (found != 0) {
+        result.status = HelperStart::HelperMissing;
+        result.detail = found;
+        return result;
+    }
+    int pair[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+        result.status = HelperStart::HelperFailed;
+        result.detail = errno;
+        return result;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    // The helper's standard input is its end of the pair; dup2 leaves it open across exec.
+    posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
+    std::string program = pkexec;
+    std::string helper = helperPath;
+    char* argv[] = {program.data(), helper.data(), nullptr};
+    pid_t pid = -1;
+    const int err = ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pair[1]);
+    if (err != 0) {
+        ::close(pair[0]);
+        result.status = HelperStart::NoPkexec;
+        result.detail = err;
+        return result;
+    }
+    m_socket = pair[0];
+    m_pid = pid;
+
+    helper::Answer ready;
+    if (Exchange({}, &ready, nullptr) && ready.opcode == helper::kReady && ready.err == 0) {
+        result.status = HelperStart::Started;
+        return result;
+    }
+    // pkexec (or the helper) ended without a word: its exit status says why.
+    ::close(m_socket);
+    m_socket = -1;
+    const int code = WaitFor(m_pid);
+    m_pid = -1;
+    result.detail = code;
+    result.status = code == kPkexecDismissed       ? HelperStart::Cancelled
+                    : code == kPkexecNotAuthorized ? HelperStart::NotAuthorized
+                                                   : HelperStart::HelperFailed;
+    return result;
+}
+
+bool HelperClient::Exchange(const std::vector<std::uint8_t>& request, helper::Answer* answer,
+                            int* receivedFd) {
+    if (receivedFd != nullptr) *receivedFd = -1;
+    if (m_socket < 0) return false;
+    if (!request.empty()) {
+        ssize_t n = -1;
+        do {
+            n = ::send(m_socket, request.data(), request.size(), MSG_NOSIGNAL);
+        } while (n < 0 && errno == EINTR);
+        if (n != static_cast<ssize_t>(request.size())) return false;
+    }
+    std::uint8_t buffer[helper::kAnswerSize + 1];
+    alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+    iovec iov{buffer, sizeof buffer};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    ssize_t n = -1;
+    do {
+        n = ::recvmsg(m_socket, &msg, MSG_CMSG_CLOEXEC);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) return false;
+    // Exactly one descriptor may come, and only where one is expected; any other is closed.
+    int fds = 0;
+    int fd = -1;
+    bool extra = (msg.msg_flags & MSG_CTRUNC) != 0;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) {
+            extra = true;
+            continue;
+        }
+        const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (std::size_t i = 0; i < count; ++i) {
+            int one = -1;
+            std::memcpy(&one, CMSG_DATA(c) + i * sizeof(int), sizeof one);
+            if (++fds == 1) {
+                fd = one;
+            } else if (one >= 0) {
+                ::close(one);
+            }
+        }
+    }
+    const bool ok =
+        (msg.msg_flags & MSG_TRUNC) == 0 && DecodeAnswer(buffer, static_cast<std::size_t>(n), answer);
+    if (!ok || extra || fds > 1 || (fds == 1 && receivedFd == nullptr)) {
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
+    if (receivedFd != nullptr) *receivedFd = fd;
+    return true;
+}
+
+int HelperClient::OpenDrive(const std::string& name, bool forWipe, int* fd, std::uint32_t* id) {
+    *fd = -1;
+    if (!helper::IsKernelName(name)) return EINVAL;
+    helper::Answer a;
+    int received = -1;
+    if (!Exchange(helper::OpenRequest(forWipe, name), &a, &received)) return EPIPE;
+    const helper::Opcode expected = forWipe ? helper::kOpenForWipe : helper::kOpenForProbe;
+    if (a.opcode != expected || (a.err == 0) != (received >= 0)) {
+        if (received >= 0) ::close(received);
+        return EPROTO;
+    }
+    if (a.err != 0) return a.err;
+    *fd = received;
+    *id = a.id;
+    return 0;
+}
+
+AtaSendResult HelperClient::SendAta(std::uint32_t id, const AtaCommand& cmd, std::uint8_t* data) {
+    AtaSendResult result;
+    const std::uint8_t regs[helper::kRegsSize] = {cmd.features, cmd.count, cmd.lbaLow,  cmd.lbaMid,
+                                                  cmd.lbaHigh,  0xA0,      cmd.command, 0};
+    helper::Answer a;
+    if (!Exchange(helper::AtaRequest(id, regs), &a, nullptr) || a.opcode != helper::kAta) {
+        result.err = EPIPE;
+        return result;
+    }
+    result.ok = a.err == 0 && a.ataOk;
+    result.err = a.err;
+    result.outcome.ok = a.ataOk;
+    result.outcome.haveStatus = a.haveStatus;
+    result.outcome.status = a.status;
+    result.outcome.error = a.error;
+    if (result.ok && cmd.dataIn && data != nullptr) std::memcpy(data, a.data.data(), helper::kDataSize);
+    return result;
+}
+
+void HelperClient::CloseDrive(std::uint32_t id) {
+    helper::Answer a;
+    Exchange(helper::CloseRequest(id), &a, nullptr);
+}
+
+}  // namespace orm::lnx

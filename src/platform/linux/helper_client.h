@@ -1,0 +1,76 @@
+// The program's end of the drive helper: starts it through pkexec with one end of a socketpair
+// as its standard input, then asks it to open drives (the descriptor comes back over the
+// socket) and to send ATA commands to them. Window thread only.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/linux/ata_pass_through.h"
+#include "platform/linux/helper_protocol.h"
+
+namespace orm::lnx {
+
+enum class HelperStart {
+    NotNeeded,      // the program runs as root and opens drives itself
+    Started,        // the helper runs and answers
+    Cancelled,      // the authentication dialog was dismissed (pkexec 126)
+    NotAuthorized,  // not authorized, or pkexec failed (pkexec 127)
+    NoPkexec,       // pkexec could not be started
+    HelperMissing,  // the helper program is not there
+    HelperFailed,   // pkexec ran but the helper did not answer
+};
+
+struct HelperStartResult {
+    HelperStart status = HelperStart::NotNeeded;
+    int detail = 0;  // pkexec's exit status, or the errno of a failed start
+    std::string helperPath;
+};
+
+inline bool HelperStartOk(const HelperStartResult& r) {
+    return r.status == HelperStart::NotNeeded || r.status == HelperStart::Started;
+}
+
+// The caption and text of the error box for a start that failed, in plain English.
+inline constexpr const char* kHelperStartCaption = "No access to the drives";
+std::string HelperStartText(const HelperStartResult& r);
+
+// The helper's path: for a program run from its build tree, the helper built beside it; else
+// the installed one where it exists, else the build tree's.
+std::string DefaultHelperPath();
+
+class HelperClient {
+  public:
+    HelperClient() = default;
+    ~HelperClient();  // closes the socket (the helper then ends) and reaps the helper
+    HelperClient(const HelperClient&) = delete;
+    HelperClient& operator=(const HelperClient&) = delete;
+
+    // Runs `pkexec helperPath` (pkexec found on PATH unless a path is given) and waits until the
+    // helper says it runs, or pkexec ends: authentication may take as long as the user needs.
+    HelperStartResult Start(const std::string& pkexec, const std::string& helperPath);
+
+    // Opens the drive with this kernel name: read-only for the probe, exclusive read-write for
+    // the wipe. On success *fd is the program's own descriptor (close-on-exec) and *id names the
+    // helper's copy; else the errno.
+    int OpenDrive(const std::string& name, bool forWipe, int* fd, std::uint32_t* id);
+
+    // Sends cmd to drive id; data receives the 512 bytes of a data-in command.
+    AtaSendResult SendAta(std::uint32_t id, const AtaCommand& cmd, std::uint8_t* data);
+
+    void CloseDrive(std::uint32_t id);
+
+  private:
+    // Sends one request and reads its answer (and the descriptor that came with it, if any);
+    // false when the helper is gone or answered out of turn.
+    bool Exchange(const std::vector<std::uint8_t>& request, helper::Answer* answer, int* receivedFd);
+    void Shut();
+
+    int m_socket = -1;
+    pid_t m_pid = -1;
+};
+
+}  // namespace orm::lnx

@@ -1,0 +1,99 @@
+#include "platform/linux/helper_protocol.h"
+
+#include <cstring>
+
+namespace orm::lnx::helper {
+
+namespace {
+
+std::vector<std::uint8_t> Frame(std::uint8_t opcode, std::size_t payload) {
+    std::vector<std::uint8_t> f(kHeaderSize + payload, 0);
+    std::memcpy(f.data(), kMagic, sizeof kMagic);
+    f[4] = kVersion;
+    f[5] = opcode;
+    f[6] = static_cast<std::uint8_t>(payload & 0xFF);
+    f[7] = static_cast<std::uint8_t>(payload >> 8);
+    return f;
+}
+
+}  // namespace
+
+std::size_t PayloadLength(std::uint8_t opcode) {
+    switch (opcode) {
+        case kOpenForProbe:
+        case kOpenForWipe:
+            return kNameField;
+        case kAta:
+            return kIdSize + kRegsSize;
+        case kClose:
+            return kIdSize;
+        default:
+            return 0;
+    }
+}
+
+bool IsKernelName(std::string_view name) {
+    if (name.empty() || name.size() >= kNameField) return false;
+    for (char c : name) {
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+    }
+    return true;
+}
+
+void PutLe32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::uint32_t GetLe32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::vector<std::uint8_t> OpenRequest(bool forWipe, const std::string& name) {
+    std::vector<std::uint8_t> f = Frame(forWipe ? kOpenForWipe : kOpenForProbe, kNameField);
+    std::memcpy(f.data() + kHeaderSize, name.data(), name.size() < kNameField ? name.size() : kNameField);
+    return f;
+}
+
+std::vector<std::uint8_t> AtaRequest(std::uint32_t id, const std::uint8_t* ideRegs) {
+    std::vector<std::uint8_t> f = Frame(kAta, kIdSize + kRegsSize);
+    PutLe32(f.data() + kHeaderSize, id);
+    std::memcpy(f.data() + kHeaderSize + kIdSize, ideRegs, kRegsSize);
+    return f;
+}
+
+std::vector<std::uint8_t> CloseRequest(std::uint32_t id) {
+    std::vector<std::uint8_t> f = Frame(kClose, kIdSize);
+    PutLe32(f.data() + kHeaderSize, id);
+    return f;
+}
+
+std::vector<std::uint8_t> EncodeAnswer(const Answer& a) {
+    std::vector<std::uint8_t> f = Frame(a.opcode, kAnswerPayload);
+    PutLe32(f.data() + kAnswerErrno, static_cast<std::uint32_t>(a.err));
+    PutLe32(f.data() + kAnswerId, a.id);
+    f[kAnswerAta] = a.ataOk ? 1 : 0;
+    f[kAnswerAta + 1] = a.haveStatus ? 1 : 0;
+    f[kAnswerAta + 2] = a.status;
+    f[kAnswerAta + 3] = a.error;
+    std::memcpy(f.data() + kAnswerData, a.data.data(), kDataSize);
+    return f;
+}
+
+bool DecodeAnswer(const std::uint8_t* bytes, std::size_t size, Answer* a) {
+    if (size != kAnswerSize || std::memcmp(bytes, kMagic, sizeof kMagic) != 0 || bytes[4] != kVersion) {
+        return false;
+    }
+    if ((bytes[6] | bytes[7] << 8) != static_cast<int>(kAnswerPayload)) return false;
+    a->opcode = bytes[5];
+    a->err = static_cast<int>(GetLe32(bytes + kAnswerErrno));
+    a->id = GetLe32(bytes + kAnswerId);
+    a->ataOk = bytes[kAnswerAta] != 0;
+    a->haveStatus = bytes[kAnswerAta + 1] != 0;
+    a->status = bytes[kAnswerAta + 2];
+    a->error = bytes[kAnswerAta + 3];
+    std::memcpy(a->data.data(), bytes + kAnswerData, kDataSize);
+    return true;
+}
+
+}  // namespace orm::lnx::helper

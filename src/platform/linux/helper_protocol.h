@@ -1,0 +1,84 @@
+// The frames between the program and its drive helper. They travel over a SOCK_SEQPACKET
+// socketpair, one frame per packet, and have fixed sizes: an 8-byte header (magic "ORMH",
+// version, opcode, payload length as a little-endian 16-bit number) and a payload whose length
+// each opcode fixes. Every answer has the same size; numbers are little-endian.
+//
+//   request             payload
+//   OpenForProbe   1    kernel name of the drive, [a-z0-9], zero-padded to 32 bytes
+//   OpenForWipe    2    the same
+//   Ata            3    drive id (4), IDEREGS (8: features, count, sector number, cylinder
+//                       low, cylinder high, drive/head, command, 0)
+//   Close          4    drive id (4)
+//
+//   answer              errno (4, 0 = done), drive id (4), ATA outcome (4: ok, status came
+//                       back, status, error), data (512); an open's answer carries the drive's
+//                       descriptor (SCM_RIGHTS). The helper's first frame, Ready (0), says it
+//                       runs.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orm::lnx::helper {
+
+inline constexpr std::uint8_t kMagic[4] = {'O', 'R', 'M', 'H'};
+inline constexpr std::uint8_t kVersion = 1;
+
+enum Opcode : std::uint8_t {
+    kReady = 0,
+    kOpenForProbe = 1,
+    kOpenForWipe = 2,
+    kAta = 3,
+    kClose = 4,
+};
+
+inline constexpr std::size_t kHeaderSize = 8;
+inline constexpr std::size_t kNameField = 32;
+inline constexpr std::size_t kIdSize = 4;
+inline constexpr std::size_t kRegsSize = 8;
+inline constexpr std::size_t kMaxRequest = kHeaderSize + kNameField;
+inline constexpr std::size_t kDataSize = 512;
+inline constexpr std::size_t kAnswerPayload = 4 + kIdSize + 4 + kDataSize;
+inline constexpr std::size_t kAnswerSize = kHeaderSize + kAnswerPayload;
+
+// Offsets in an answer.
+inline constexpr std::size_t kAnswerErrno = kHeaderSize;
+inline constexpr std::size_t kAnswerId = kAnswerErrno + 4;
+inline constexpr std::size_t kAnswerAta = kAnswerId + kIdSize;
+inline constexpr std::size_t kAnswerData = kAnswerAta + 4;
+static_assert(kAnswerData + kDataSize == kAnswerSize);
+
+// The payload length of a request opcode; 0 for an opcode that is no request.
+std::size_t PayloadLength(std::uint8_t opcode);
+
+// A kernel disk name the helper takes: 1 to 31 characters, a-z and 0-9 only.
+bool IsKernelName(std::string_view name);
+
+void PutLe32(std::uint8_t* p, std::uint32_t v);
+std::uint32_t GetLe32(const std::uint8_t* p);
+
+// Requests as the program sends them.
+std::vector<std::uint8_t> OpenRequest(bool forWipe, const std::string& name);
+std::vector<std::uint8_t> AtaRequest(std::uint32_t id, const std::uint8_t* ideRegs);
+std::vector<std::uint8_t> CloseRequest(std::uint32_t id);
+
+struct Answer {
+    std::uint8_t opcode = 0;
+    int err = 0;
+    std::uint32_t id = 0;
+    bool ataOk = false;
+    bool haveStatus = false;
+    std::uint8_t status = 0;
+    std::uint8_t error = 0;
+    std::array<std::uint8_t, kDataSize> data{};
+};
+
+std::vector<std::uint8_t> EncodeAnswer(const Answer& a);
+// False for anything that is not exactly one well-formed answer.
+bool DecodeAnswer(const std::uint8_t* bytes, std::size_t size, Answer* a);
+
+}  // namespace orm::lnx::helper
