@@ -5,6 +5,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -58,7 +59,8 @@ int RequestHandler::OpenDrive(const std::string& name, bool forWipe, int* fd) {
     if (!dev) return ENODEV;
     // A look at the node itself that opens no driver, then the real open through that very
     // node, so that nothing can change between the check and the open; the last check counts.
-    const std::string path = m_places.devDir + "/" + name;
+    std::string path = m_places.devDir + "/" + name;
+    std::replace(path.begin() + static_cast<std::ptrdiff_t>(m_places.devDir.size()), path.end(), '!', '/');
     const int node = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (node < 0) return errno;
     if (!IsNode(node, *dev)) {

@@ -88,6 +88,7 @@ TEST(HelperRequest, RefusesWhatTheProgramNeverAsks) {
         {"a name sysfs lacks", Open("sdz"), false, false, ENODEV, false},
         {"a relative path", Open("../sda"), false, false, EINVAL, false},
         {"an absolute path", Open("/dev/sda"), false, false, EINVAL, false},
+        {"a folder separator alone", Open("cciss!"), false, false, EINVAL, false},
         {"an embedded NUL", Open(std::string("sd\0a", 4)), false, false, EINVAL, false},
         {"WRITE SECTORS", Ata(0x30, 0), false, false, EINVAL, false},
         {"SMART with another feature", Ata(0xB0, 0xD6), false, false, EINVAL, false},

@@ -34,10 +34,16 @@ std::size_t PayloadLength(std::uint8_t opcode) {
 
 bool IsKernelName(std::string_view name) {
     if (name.empty() || name.size() >= kNameField) return false;
+    char previous = '!';
     for (char c : name) {
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+        if (c == '!') {
+            if (previous == '!') return false;
+        } else if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+        previous = c;
     }
-    return true;
+    return previous != '!';
 }
 
 void PutLe32(std::uint8_t* p, std::uint32_t v) {

@@ -55,7 +55,8 @@ static_assert(kAnswerData + kDataSize == kAnswerSize);
 // The payload length of a request opcode; 0 for an opcode that is no request.
 std::size_t PayloadLength(std::uint8_t opcode);
 
-// A kernel disk name the helper takes: 1 to 31 characters, a-z and 0-9 only.
+// A kernel disk name the helper takes: 1 to 31 characters, a-z and 0-9, and single "!"s between
+// them where the disk's node sits in a folder of /dev (cciss!c0d0 is /dev/cciss/c0d0).
 bool IsKernelName(std::string_view name);
 
 void PutLe32(std::uint8_t* p, std::uint32_t v);
