@@ -12,6 +12,8 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Lets the desktop match the window to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName("com.example.ormandel");
     orm::ui::InstallFonts();
     orm::lnx::LinuxKernelServices ks;
     orm::ui::QtMessageBoxes boxes;
