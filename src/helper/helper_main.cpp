@@ -51,22 +51,6 @@ bool Send(const std::vector<std::uint8_t>& bytes, int fd) {
     }
 }
 
-// Closes whatever descriptors came with a packet; says whether any (or a cut-off list) came.
-bool DropArrivedDescriptors(msghdr& msg) {
-    bool any = (msg.msg_flags & MSG_CTRUNC) != 0;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
-        any = true;
-        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
-        const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        for (std::size_t i = 0; i < count; ++i) {
-            int fd = -1;
-            std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
-            if (fd >= 0) ::close(fd);
-        }
-    }
-    return any;
-}
-
 }  // namespace
 
 int main(int argc, char** /*argv*/) {
@@ -81,19 +65,12 @@ int main(int argc, char** /*argv*/) {
     for (;;) {
         // One byte more than the longest request, so that a longer one shows as such.
         std::uint8_t buffer[hp::kMaxRequest + 1];
-        alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
-        iovec iov{buffer, sizeof buffer};
-        msghdr msg{};
-        msg.msg_iov = &iov;
-        msg.msg_iovlen = 1;
-        msg.msg_control = control;
-        msg.msg_controllen = sizeof control;
-        const ssize_t n = ::recvmsg(kSocket, &msg, MSG_CMSG_CLOEXEC);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;  // the program closed its end, or the socket failed
-        const bool fds = DropArrivedDescriptors(msg);
-        const std::size_t size =
-            (msg.msg_flags & MSG_TRUNC) != 0 ? sizeof buffer : static_cast<std::size_t>(n);
+        const hp::Packet packet = hp::ReceivePacket(kSocket, buffer, sizeof buffer);
+        if (packet.size <= 0) break;  // the program closed its end, or the socket failed
+        // The program never sends descriptors: any that came are closed, and the request refused.
+        for (int fd : packet.fds) ::close(fd);
+        const bool fds = !packet.fds.empty() || packet.oddControl;
+        const std::size_t size = packet.truncated ? sizeof buffer : static_cast<std::size_t>(packet.size);
         const orm::helper::Reply reply = handler.Handle(buffer, size, fds);
         if (!Send(reply.bytes, reply.fdToSend) || reply.stop) break;
     }

@@ -153,41 +153,13 @@ bool HelperClient::Exchange(const std::vector<std::uint8_t>& request, helper::An
         if (n != static_cast<ssize_t>(request.size())) return false;
     }
     std::uint8_t buffer[helper::kAnswerSize + 1];
-    alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
-    iovec iov{buffer, sizeof buffer};
-    msghdr msg{};
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
-    ssize_t n = -1;
-    do {
-        n = ::recvmsg(m_socket, &msg, MSG_CMSG_CLOEXEC);
-    } while (n < 0 && errno == EINTR);
-    if (n <= 0) return false;
+    const helper::Packet packet = helper::ReceivePacket(m_socket, buffer, sizeof buffer);
+    if (packet.size <= 0) return false;
     // Exactly one descriptor may come, and only where one is expected; any other is closed.
-    int fds = 0;
-    int fd = -1;
-    bool extra = (msg.msg_flags & MSG_CTRUNC) != 0;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
-        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) {
-            extra = true;
-            continue;
-        }
-        const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        for (std::size_t i = 0; i < count; ++i) {
-            int one = -1;
-            std::memcpy(&one, CMSG_DATA(c) + i * sizeof(int), sizeof one);
-            if (++fds == 1) {
-                fd = one;
-            } else if (one >= 0) {
-                ::close(one);
-            }
-        }
-    }
-    const bool ok =
-        (msg.msg_flags & MSG_TRUNC) == 0 && DecodeAnswer(buffer, static_cast<std::size_t>(n), answer);
-    if (!ok || extra || fds > 1 || (fds == 1 && receivedFd == nullptr)) {
+    const int fd = packet.fds.empty() ? -1 : packet.fds.front();
+    for (std::size_t i = 1; i < packet.fds.size(); ++i) ::close(packet.fds[i]);
+    const bool ok = !packet.truncated && DecodeAnswer(buffer, static_cast<std::size_t>(packet.size), answer);
+    if (!ok || packet.oddControl || packet.fds.size() > 1 || (fd >= 0 && receivedFd == nullptr)) {
         if (fd >= 0) ::close(fd);
         return false;
     }

@@ -1,5 +1,8 @@
 #include "platform/linux/helper_protocol.h"
 
+#include <sys/socket.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace orm::lnx::helper {
@@ -100,6 +103,39 @@ bool DecodeAnswer(const std::uint8_t* bytes, std::size_t size, Answer* a) {
     a->error = bytes[kAnswerAta + 3];
     std::memcpy(a->data.data(), bytes + kAnswerData, kDataSize);
     return true;
+}
+
+Packet ReceivePacket(int socket, std::uint8_t* buffer, std::size_t capacity) {
+    Packet p;
+    // Room for a few descriptors, so that a client sending more is seen, not cut off unseen.
+    alignas(cmsghdr) char control[CMSG_SPACE(4 * sizeof(int))];
+    iovec iov{buffer, capacity};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    ssize_t n = -1;
+    do {
+        n = ::recvmsg(socket, &msg, MSG_CMSG_CLOEXEC);
+    } while (n < 0 && errno == EINTR);
+    p.size = static_cast<long>(n);
+    if (n < 0) return p;
+    p.truncated = (msg.msg_flags & MSG_TRUNC) != 0;
+    p.oddControl = (msg.msg_flags & MSG_CTRUNC) != 0;
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) {
+            p.oddControl = true;
+            continue;
+        }
+        const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (std::size_t i = 0; i < count; ++i) {
+            int fd = -1;
+            std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
+            if (fd >= 0) p.fds.push_back(fd);
+        }
+    }
+    return p;
 }
 
 }  // namespace orm::lnx::helper

@@ -82,4 +82,16 @@ std::vector<std::uint8_t> EncodeAnswer(const Answer& a);
 // False for anything that is not exactly one well-formed answer.
 bool DecodeAnswer(const std::uint8_t* bytes, std::size_t size, Answer* a);
 
+// One packet from the socket, with the descriptors that came with it (received close-on-exec;
+// they are the caller's to keep or close). size is the packet's length, 0 when the other end
+// has closed, -1 when the socket failed. truncated: the packet was longer than the buffer;
+// oddControl: control data other than a complete list of descriptors came with it.
+struct Packet {
+    long size = -1;
+    bool truncated = false;
+    bool oddControl = false;
+    std::vector<int> fds;
+};
+Packet ReceivePacket(int socket, std::uint8_t* buffer, std::size_t capacity);
+
 }  // namespace orm::lnx::helper
