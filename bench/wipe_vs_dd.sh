@@ -43,14 +43,19 @@ now() { date +%s.%N; }
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-run_target() {
-    label=$1 dir=$2
-    file="$dir/orm-wipe-bench.$$.img"
+# A loop device over a new file of size_mib in $1, in $loop; both are removed on the way out.
+make_loop() {
+    file="$1/orm-wipe-bench.$$.img"
     files="$files $file"
     # A written file, not a sparse one: the first pass must not pay for allocating blocks.
     dd if=/dev/urandom of="$file" bs=1M count="$size_mib" status=none
     loop=$(losetup --find --show "$file")
     loops="$loops $loop"
+}
+
+run_target() {
+    label=$1 dir=$2
+    make_loop "$dir"
     bytes=$(blockdev --getsize64 "$loop")
     chunks=$((bytes / 524288))
 
@@ -112,11 +117,7 @@ wipe_once() {
 
 run_target_helper() {
     label=$1 dir=$2
-    file="$dir/orm-wipe-bench.$$.img"
-    files="$files $file"
-    dd if=/dev/urandom of="$file" bs=1M count="$size_mib" status=none
-    loop=$(losetup --find --show "$file")
-    loops="$loops $loop"
+    make_loop "$dir"
     root_rates="" user_rates="" pair_ratios=""
     i=0
     while [ $i -lt "$rounds" ]; do
