@@ -20,6 +20,10 @@ inline constexpr const char* kWipeErrorsCaption = "Wipe finished with errors";
 // Positioning attempts at one offset before its chunk is given up as failed.
 inline constexpr int kSeekAttempts = 3;
 
+// Writes a wipe keeps in flight where the platform queues them. Measured on loop devices over
+// memory and over a disk file: depth 2 gains the most, past 4 nothing more.
+inline constexpr std::uint32_t kWipeQueueDepth = 4;
+
 struct WipeOutcome {
     std::int64_t total = 0;         // bytes the wipe set out to write
     std::int64_t failedChunks = 0;  // chunks not positioned (after every attempt) or not written whole
