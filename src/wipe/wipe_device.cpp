@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "common/date_time.h"
 #include "platform/win_layouts.h"
-#include "shell/date_time.h"
 #include "wipe/wipe_arithmetic.h"
 #include "wipe/zero_buffer.h"
 
