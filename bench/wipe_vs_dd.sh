@@ -14,8 +14,8 @@
 #   bench/wipe_vs_dd.sh --helper BUILD_DIR [SIZE_MIB] [ROUNDS]
 #
 # With --helper, the wipe run by an ordinary user (a throwaway one, granted by a test-only polkit
-# rule) through the drive helper's descriptor is set against the same wipe run as root, on the
-# same device; the figures are the wipe's own timing (wipe_bench's mb_per_s), so that pkexec's
+# rule) through the drive helper's descriptor is set against the same wipe run as root, and
+# against the user's wipe one write at a time, on the same device; the figures are the wipe's own timing (wipe_bench's mb_per_s), so that pkexec's
 # start-up is not counted.
 #
 # Each round runs both tools on the same device, the order alternating from round to round;
@@ -151,11 +151,12 @@ run_target() {
     rm -f "$file"
 }
 
-# One wipe of $loop, as root or (with "user") as the test user through the helper; sets
-# rate_last from the wipe's own timing.
+# One wipe of $loop, as root or (with "user") as the test user through the helper, or (with
+# "user1") as the test user one write at a time; sets rate_last from the wipe's own timing.
 wipe_once() {
     sync; sleep 1
     if [ "$1" = user ]; then line=$(as_test_user "$bench" "$loop" 2>/dev/null) || true
+    elif [ "$1" = user1 ]; then line=$(as_test_user "$bench" --depth 1 "$loop" 2>/dev/null) || true
     else line=$("$bench" "$loop" 2>/dev/null) || true; fi
     case "$line" in *clean=1*) ;; *) echo "wipe_vs_dd: the $1 wipe of $loop did not end clean: $line" >&2; exit 1 ;; esac
     rate_last=$(echo "$line" | sed -n 's/.*mb_per_s=\([0-9.]*\).*/\1/p')
@@ -165,12 +166,14 @@ wipe_once() {
 run_target_helper() {
     label=$1 dir=$2
     make_loop "$dir"
-    root_rates="" user_rates="" pair_ratios=""
+    root_rates="" user_rates="" pair_ratios="" single_rates=""
     i=0
     while [ $i -lt "$rounds" ]; do
         if [ $((i % 2)) -eq 0 ]; then
             wipe_once root; root_last=$rate_last; wipe_once user; user_last=$rate_last
+            wipe_once user1; single_rates="$single_rates $rate_last"
         else
+            wipe_once user1; single_rates="$single_rates $rate_last"
             wipe_once user; user_last=$rate_last; wipe_once root; root_last=$rate_last
         fi
         root_rates="$root_rates $root_last" user_rates="$user_rates $user_last"
@@ -184,6 +187,9 @@ run_target_helper() {
     printf '%-20s %5d MiB  root %7.1f MB/s  user via helper %7.1f MB/s  ratio %s (median of per-round ratios %s)  O_DIRECT=%s\n' \
         "$label" "$size_mib" "$root_med" "$user_med" "$ratio" "$pair_med" "$direct"
     echo "  rounds: root [$root_rates ] user [$user_rates ] MB/s; per-round user/root [$pair_ratios ]"
+    single_med=$(echo $single_rates | tr ' ' '\n' | median)
+    printf '  user one write at a time %7.1f MB/s (user / one at a time %s)  rounds [%s ]\n' "$single_med" \
+        "$(echo "$user_med $single_med" | awk '{printf "%.3f", $1 / $2}')" "$single_rates"
     losetup -d "$loop"
     loops=$(echo "$loops" | sed "s#$loop##")
     rm -f "$file"
