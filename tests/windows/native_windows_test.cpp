@@ -27,8 +27,8 @@
 namespace orm::win32ui {
 namespace {
 
-using testing::BoxRecorder;
-using Box = testing::ShownBox;
+using orm::testing::BoxRecorder;
+using Box = orm::testing::ShownBox;
 
 // Runs an action once, from whatever message loop the window thread is in next.
 class Soon {

@@ -41,7 +41,7 @@ TEST(RealPlatform, TimerSelfTestPassesWithinItsTries) {
     // and the count needed is printed.
     const int tries = RunningUnderWine() ? 10 : 3;
     WindowsKernelServices ks;
-    testing::FatalRecorder fatal;
+    orm::testing::FatalRecorder fatal;
     std::int64_t frequency = 0;
     ASSERT_TRUE(ks.Frequency(&frequency));
     const double ticksPerMicrosecond = static_cast<double>(frequency) / 1'000'000.0;
