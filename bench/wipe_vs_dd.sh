@@ -12,11 +12,16 @@
 #
 #   bench/wipe_vs_dd.sh BUILD_DIR [SIZE_MIB] [ROUNDS]      (root; defaults 1024 MiB, 3 rounds)
 #   bench/wipe_vs_dd.sh --helper BUILD_DIR [SIZE_MIB] [ROUNDS]
+#   bench/wipe_vs_dd.sh --window BUILD_DIR [SIZE_MIB] [ROUNDS]
 #
 # With --helper, the wipe run by an ordinary user (a throwaway one, granted by a test-only polkit
 # rule) through the drive helper's descriptor is set against the same wipe run as root, and
 # against the user's wipe one write at a time, on the same device; the figures are the wipe's own timing (wipe_bench's mb_per_s), so that pkexec's
 # start-up is not counted.
+#
+# With --window, the wipe through the real windows (bench/window_bench: Qt, offscreen, from the Yes
+# to the closing box) is set against wipe_bench's own figure, on a loop over a disk file: the
+# window's message pump must not hold the writes back.
 #
 # Each round runs both tools on the same device, the order alternating from round to round;
 # the figure kept for each tool is its median over the rounds, so a one-off stall does not
@@ -24,8 +29,9 @@
 # $BENCH_DISK_DIR (default /var/tmp). Loop devices and files are removed on every way out.
 set -eu
 
-helper_mode=""
+helper_mode="" window_mode=""
 if [ "${1:-}" = "--helper" ]; then helper_mode=1; shift; fi
+if [ "${1:-}" = "--window" ]; then window_mode=1; shift; fi
 build=${1:?usage: wipe_vs_dd.sh [--helper] BUILD_DIR [SIZE_MIB] [ROUNDS]}
 size_mib=${2:-1024}
 rounds=${3:-3}
@@ -194,6 +200,50 @@ run_target_helper() {
     loops=$(echo "$loops" | sed "s#$loop##")
     rm -f "$file"
 }
+
+run_target_window() {
+    label=$1 dir=$2
+    make_loop "$dir"
+    bytes=$(blockdev --getsize64 "$loop")
+    head_rates="" win_rates="" pair_ratios=""
+    i=0
+    while [ $i -lt "$rounds" ]; do
+        for tool in $(if [ $((i % 2)) -eq 0 ]; then echo head win; else echo win head; fi); do
+            sync; sleep 1
+            if [ "$tool" = head ]; then
+                line=$("$bench" "$loop" 2>/dev/null) || true
+                case "$line" in *clean=1*) ;; *) echo "wipe_vs_dd: the headless wipe did not end clean: $line" >&2; exit 1 ;; esac
+                head_last=$(echo "$line" | sed -n 's/.*mb_per_s=\([0-9.]*\).*/\1/p')
+                head_rates="$head_rates $head_last"
+            else
+                line=$(QT_QPA_PLATFORM=offscreen "$window_bench" "$loop" 2>/dev/null) ||
+                    { echo "wipe_vs_dd: the wipe through the window did not end clean: $line" >&2; exit 1; }
+                win_last=$(echo "$line" | sed -n 's/.*seconds=\([0-9.]*\).*/\1/p' |
+                           awk -v b="$bytes" '{printf "%.1f", b / $1 / 1e6}')
+                win_rates="$win_rates $win_last"
+            fi
+        done
+        pair_ratios="$pair_ratios $(echo "$win_last $head_last" | awk '{printf "%.3f", $1 / $2}')"
+        i=$((i + 1))
+    done
+    head_med=$(echo $head_rates | tr ' ' '\n' | median)
+    win_med=$(echo $win_rates | tr ' ' '\n' | median)
+    printf '%-20s %5d MiB  headless %7.1f MB/s  window %7.1f MB/s  ratio %s (median of per-round ratios %s)\n' \
+        "$label" "$size_mib" "$head_med" "$win_med" "$(echo "$win_med $head_med" | awk '{printf "%.3f", $1 / $2}')" \
+        "$(echo $pair_ratios | tr ' ' '\n' | median)"
+    echo "  rounds: headless [$head_rates ] window [$win_rates ] MB/s; per-round window/headless [$pair_ratios ]"
+    losetup -d "$loop"
+    loops=$(echo "$loops" | sed "s#$loop##")
+    rm -f "$file"
+}
+
+if [ -n "$window_mode" ]; then
+    window_bench="$(cd "$build" && pwd)/bench/window_bench"
+    [ -x "$window_bench" ] || { echo "wipe_vs_dd: $window_bench not built" >&2; exit 2; }
+    echo "wipe through the window (window_bench, Yes to closing box) vs headless (wipe_bench), median of $rounds rounds each, order alternating"
+    run_target_window "loop over disk file" "$disk_dir"
+    exit 0
+fi
 
 if [ -n "$helper_mode" ]; then
     here=$(cd "$(dirname "$0")/.." && pwd)
