@@ -55,15 +55,22 @@ std::string WipeClosingText(const WipeOutcome& outcome);
 // the chunk counts as failed, exactly like a failed write, and the wipe goes on with the next
 // one. After the last chunk the drive is flushed; a failed flush is a failure of the wipe.
 //
+// Where the platform queues writes (OpenWriteQueue), up to kWipeQueueDepth of them are in flight
+// at once, each at its own offset, so there is no positioning. What the window sees does not
+// change: each chunk's line, the progress past it and the pump after it come once every chunk
+// before it has completed, in offset order, whatever order the drive completes them in.
+//
 // A failure whose error code says the drive is gone (DriveGoneError) is logged like any other,
 // then the wipe stops at once: one more line says where and why, nothing more is sent through
 // the handle, and the warning box of a wipe with errors closes it. Retrying would only fill the
-// log with a failure for every chunk left.
+// log with a failure for every chunk left. Writes already in flight then complete without a line
+// of their own; the lowest offset that failed that way is where the wipe stopped.
 //
 // The pump may run the main window's close handler, which closes DeviceHandle: when the pump
 // says so (or DeviceHandle no longer holds the handle the wipe started with) the wipe stops at
 // once, without another call on the handle, logs where it stopped and shows no box, since the
-// program ends as soon as the click handler returns.
+// program ends as soon as the click handler returns. Closing a handle waits for the writes in
+// flight on it, so none outlives it.
 WipeOutcome WipeDevice(WipeContext& ctx);
 
 }  // namespace orm
