@@ -70,7 +70,9 @@ TEST_P(QueuedWrites, ZeroFillAFileThroughTheCompletionPort) {
     };
     WipeContext ctx{ks, state, regional, window, window, window, window, window};
     WipeDevice(ctx);
-    if (state.DeviceHandle != kNoHandle) EXPECT_TRUE(ks.Close(state.DeviceHandle));
+    if (state.DeviceHandle != kNoHandle) {
+        EXPECT_TRUE(ks.Close(state.DeviceHandle));
+    }
 
     std::vector<std::string> lines;
     for (const std::string& line : window.lines)
