@@ -161,10 +161,16 @@ run_target() {
 # "user1") as the test user one write at a time; sets rate_last from the wipe's own timing.
 wipe_once() {
     sync; sleep 1
-    if [ "$1" = user ]; then line=$(as_test_user "$bench" "$loop" 2>/dev/null) || true
-    elif [ "$1" = user1 ]; then line=$(as_test_user "$bench" --depth 1 "$loop" 2>/dev/null) || true
-    else line=$("$bench" "$loop" 2>/dev/null) || true; fi
-    case "$line" in *clean=1*) ;; *) echo "wipe_vs_dd: the $1 wipe of $loop did not end clean: $line" >&2; exit 1 ;; esac
+    err="/tmp/orm-wipe-bench.$$.err"
+    files="$files $err"
+    if [ "$1" = user ]; then line=$(as_test_user "$bench" "$loop" 2>"$err") || true
+    elif [ "$1" = user1 ]; then line=$(as_test_user "$bench" --depth 1 "$loop" 2>"$err") || true
+    else line=$("$bench" "$loop" 2>"$err") || true; fi
+    case "$line" in *clean=1*) ;; *)
+        echo "wipe_vs_dd: the $1 wipe of $loop did not end clean: $line" >&2
+        grep -v '^bench ' "$err" | tail -3 >&2
+        exit 1 ;;
+    esac
     rate_last=$(echo "$line" | sed -n 's/.*mb_per_s=\([0-9.]*\).*/\1/p')
     direct=$(echo "$line" | sed -n 's/.*direct=\([01]\).*/\1/p')
 }
