@@ -33,6 +33,10 @@ bool WriteRing::Queue(const void* buffer, std::uint32_t size, std::int64_t offse
     ::io_uring_prep_write(sqe, m_fd, buffer, size, static_cast<std::uint64_t>(offset));
     ::io_uring_sqe_set_data64(sqe, slot);
     ++m_inFlight;
+    // Handed to the kernel at once: the caller may pump window messages before it next waits,
+    // and the drive should be busy meanwhile. One that does not go now goes with the next Wait.
+    while (::io_uring_submit(&m_ring) == -EINTR) {
+    }
     return true;
 }
 
@@ -40,7 +44,7 @@ int WriteRing::Wait(Done* done) {
     if (!m_open || m_inFlight == 0) return -EINVAL;
     io_uring_cqe* cqe = nullptr;
     for (;;) {
-        // One call both submits what Queue prepared and waits for the first completion.
+        // Submits anything Queue could not hand over, and waits for the first completion.
         int rc = ::io_uring_submit_and_wait(&m_ring, 1);
         if (rc >= 0) rc = ::io_uring_peek_cqe(&m_ring, &cqe);
         if (rc == 0 && cqe != nullptr) break;

@@ -21,8 +21,8 @@ class WriteRing {
     // sysctl forbid it, ENOMEM under a tight memlock limit).
     int Open(int fd, unsigned depth);
 
-    // Queues a write of `size` bytes of `buffer` at `offset`; it goes to the kernel with the next
-    // Wait. False when `depth` writes are already out.
+    // Queues a write of `size` bytes of `buffer` at `offset` and hands it to the kernel. False
+    // when `depth` writes are already out.
     bool Queue(const void* buffer, std::uint32_t size, std::int64_t offset, std::uint64_t tag);
 
     struct Done {
@@ -32,8 +32,8 @@ class WriteRing {
         const void* buffer = nullptr;
         int result = 0;  // bytes written, or a negative errno
     };
-    // Hands what is queued to the kernel and waits for one write to complete. 0, or the negative
-    // errno of a ring that no longer works (-EINVAL when nothing is out).
+    // Waits for one write to complete. 0, or the negative errno of a ring that no longer works
+    // (-EINVAL when nothing is out).
     int Wait(Done* done);
 
     // Waits for every write still out; their results are dropped.
