@@ -349,8 +349,10 @@ void TFmMain::keyPressEvent(QKeyEvent* event) {
 }
 
 void TFmMain::btRunBenchmarksClick() {
-    WipeContext ctx{m_services.ks, m_services.state, m_services.regional, *m_wipeLog,
-                    *m_progress,   *m_pump,          m_services.boxes,    *this};
+    WipeSleepBlock boxes(m_services.boxes, m_services.sleep,
+                         WipeSleepReason(m_services.state, m_services.regional.DecimalSeparator()));
+    WipeContext ctx{
+        m_services.ks, m_services.state, m_services.regional, *m_wipeLog, *m_progress, *m_pump, boxes, *this};
     RunWipeCommand(ctx);
 }
 

@@ -16,6 +16,7 @@
 #include "ui/fm_choose.h"
 #include "ui/fm_main.h"
 #include "ui/qt_sinks.h"
+#include "wipe/sleep_block.h"
 
 namespace orm::uitest {
 
@@ -28,6 +29,7 @@ class RecordingBoxes : public MessageBoxes {
   public:
     void Show(const std::string& text, const std::string& caption, BoxIcon icon) override {
         shown.push_back({text, caption, icon});
+        if (onShow) onShow();
     }
     bool Confirm(const std::string& text, const std::string& caption) override {
         shown.push_back({text, caption, BoxIcon::Question});
@@ -35,6 +37,7 @@ class RecordingBoxes : public MessageBoxes {
     }
     std::vector<ShownBox> shown;
     bool confirmAnswer = false;
+    std::function<void()> onShow;  // runs inside Show, while the box would be up
 };
 
 // A clock that stands still at a chosen time, with plain numeric formats.
@@ -47,10 +50,17 @@ class FixedRegional : public Regional {
     CivilTime now{2026, 12, 8, 13, 5, 9};
 };
 
+// Keeps nothing from sleeping: the window tests leave the machine's buses alone.
+class NoSleepBlock : public SleepBlocker {
+  public:
+    void Hold(const std::string&) override {}
+    void Release() override {}
+};
+
 // Everything a main window needs, over simulated drives; the fatal path records its exit code
-// instead of ending the test.
+// instead of ending the test. `sleep` replaces the block on sleep that does nothing.
 struct Harness {
-    Harness();
+    explicit Harness(SleepBlocker* sleep = nullptr);
     ~Harness();
     testing::LockstepClock sim;  // simulated drives; a self-test on it measures exactly
     RunState state;
@@ -59,6 +69,7 @@ struct Harness {
     std::vector<int> exitCodes;
     ui::QtFatalSink fatal;
     SetupApiBinding setup;
+    NoSleepBlock noSleepBlock;
     std::unique_ptr<ui::TFmMain> main;
     std::unique_ptr<ui::TFmChoose> chooser;
 };
