@@ -6,8 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
-#include "shell/sinks.h"
 
 namespace orm {
 
