@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "helper/helper_protocol.h"
 #include "helper/request_handler.h"
-#include "platform/linux/helper_protocol.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "common/date_time.h"
 #include "discovery/size_text.h"
 #include "platform/win_layouts.h"
-#include "shell/date_time.h"
 #include "wipe/wipe_arithmetic.h"
 #include "wipe/zero_buffer.h"
 

@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include "common/sinks.h"
 #include "discovery/probe.h"
 #include "platform/sim/sim_platform.h"
-#include "shell/sinks.h"
 
 namespace orm::testing {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
 #include "platform/sim/sim_platform.h"
 #include "reports/report_context.h"
-#include "shell/sinks.h"
 
 namespace orm::testing {
 

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/sinks.h"
+#include "common/sinks.h"
 
 namespace orm::testing {
 

@@ -1,8 +1,8 @@
 #include "support/choose_by_path.h"
 
+#include "common/sinks.h"
 #include "discovery/probe.h"
 #include "platform/win_layouts.h"
-#include "shell/sinks.h"
 
 namespace orm {
 

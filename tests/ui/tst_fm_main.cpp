@@ -12,7 +12,7 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "shell/date_time.h"
+#include "common/date_time.h"
 #include "ui/window_parts.h"
 #include "ui_test_support.h"
 

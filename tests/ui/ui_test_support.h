@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "common/sinks.h"
 #include "lockstep_clock.h"
 #include "platform/sim/sim_platform.h"
 #include "shell/setup_library.h"
-#include "shell/sinks.h"
 #include "ui/fm_choose.h"
 #include "ui/fm_main.h"
 #include "ui/qt_sinks.h"

@@ -11,12 +11,12 @@
 #include <tuple>
 #include <vector>
 
+#include "common/product.h"
 #include "discovery/size_text.h"
 #include "lockstep_clock.h"
 #include "platform/sim/ata_blocks.h"
 #include "platform/windows/windows_kernel_services.h"
 #include "recording_win32_calls.h"
-#include "shell/product.h"
 #include "shell/setup_library.h"
 #include "shell_recorders.h"
 #include "win32ui/fm_choose.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "common/sinks.h"
 #include "platform/kernel_services.h"
-#include "shell/sinks.h"
 
 namespace orm::test {
 
