@@ -2,8 +2,6 @@
 // that nothing but the three read-only commands is ever sent.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -15,126 +13,61 @@
 namespace orm {
 namespace {
 
-using sim::IdentifyBlock;
 using Opt = std::optional<std::int64_t>;
+using Address = std::optional<std::uint64_t>;
 
-constexpr std::int64_t kReported = 976773168;  // 48-bit drive
-constexpr std::int64_t kReported28 = 0x01000000;
-constexpr std::uint16_t kHpa = 0x0400;       // word 82 bit 10
-constexpr std::uint16_t kDco = 0x4800;       // word 83: valid (bits 15:14 = 01), bit 11
-constexpr std::uint16_t kW83Valid = 0x4000;  // word 83 valid, no DCO
+constexpr std::int64_t kN = 976773168;     // the reported count of a 48-bit drive
+constexpr std::int64_t kN28 = 0x01000000;  // and of a 28-bit one
+constexpr std::uint16_t kHpa = 0x0400;     // word 82 bit 10
+constexpr std::uint16_t kDco = 0x4800;     // word 83 valid (bits 15:14 = 01) with bit 11
+constexpr std::uint16_t kNoDco = 0x4000;
 
 struct Row {
     const char* what;
     bool lba48;
     std::uint16_t w82, w83;
-    std::function<void(sim::DriveBuilder&)> drive;
+    Address nativeMax, dcoMax;
+    std::uint8_t aborted;  // a command the drive aborts, 0 for none
     Opt hpa, dco, native;
-    std::vector<std::uint8_t> commands;  // pass-through commands sent, in order
+    std::vector<std::uint8_t> sent;  // pass-through commands, in order
 };
 
 TEST(HiddenSectors, FoundOnlyWhereTheDriveCanTell) {
-    const std::int64_t n = kReported;
-    const std::vector<Row> rows = {
-        {"no HPA feature", true, 0x0001, kW83Valid, {}, {}, {}, n, {}},
-        {"HPA, nothing hidden", true, kHpa, kW83Valid, {}, 0, {}, n, {0x27}},
-        {"HPA hiding 1,000",
-         true,
-         kHpa,
-         kW83Valid,
-         [](auto& d) { d.NativeMaxAddress(kReported + 999); },
-         1000,
-         {},
-         n + 1000,
-         {0x27}},
-        {"DCO hiding 500",
-         true,
-         0x0001,
-         kDco,
-         [](auto& d) { d.DcoMaxAddress(kReported + 499); },
-         {},
-         500,
-         n,
-         {0xB1}},
-        {"both",
-         true,
-         kHpa,
-         kDco,
-         [](auto& d) { d.NativeMaxAddress(kReported + 999).DcoMaxAddress(kReported + 2999); },
-         1000,
-         2000,
-         n + 1000,
-         {0x27, 0xB1}},
-        {"READ NATIVE MAX refused",
-         true,
-         kHpa,
-         kDco,
-         [](auto& d) { d.AbortAtaCommand(0x27).DcoMaxAddress(kReported + 2999); },
-         {},
-         {},
-         {},
-         {0x27, 0xB1}},
-        {"DCO IDENTIFY refused",
-         true,
-         kHpa,
-         kDco,
-         [](auto& d) { d.NativeMaxAddress(kReported + 9); },
-         10,
-         {},
-         n + 10,
-         {0x27, 0xB1}},
-        {"native address below the reported size",
-         true,
-         kHpa,
-         kW83Valid,
-         [](auto& d) { d.NativeMaxAddress(kReported - 10); },
-         {},
-         {},
-         {},
-         {0x27}},
-        {"native address all ones",
-         true,
-         kHpa,
-         kW83Valid,
-         [](auto& d) { d.NativeMaxAddress(0xFFFFFFFFFFFFu); },
-         {},
-         {},
-         {},
-         {0x27}},
-        {"overlay address beyond 48 bits",
-         true,
-         kHpa,
-         kDco,
-         [](auto& d) { d.DcoMaxAddress(std::uint64_t{1} << 50); },
-         0,
-         {},
-         n,
-         {0x27, 0xB1}},
-        {"28-bit drive: READ NATIVE MAX ADDRESS, high nibble in the device register",
+    const Row rows[] = {
+        {"no HPA feature", true, 1, kNoDco, {}, {}, 0, {}, {}, kN, {}},
+        {"HPA, nothing hidden", true, kHpa, kNoDco, {}, {}, 0, 0, {}, kN, {0x27}},
+        {"HPA hiding 1000", true, kHpa, kNoDco, kN + 999, {}, 0, 1000, {}, kN + 1000, {0x27}},
+        {"DCO hiding 500", true, 1, kDco, {}, kN + 499, 0, {}, 500, kN, {0xB1}},
+        {"both", true, kHpa, kDco, kN + 999, kN + 2999, 0, 1000, 2000, kN + 1000, {0x27, 0xB1}},
+        {"READ NATIVE MAX refused", true, kHpa, kDco, {}, kN + 2999, 0x27, {}, {}, {}, {0x27, 0xB1}},
+        {"DCO IDENTIFY refused", true, kHpa, kDco, kN + 9, {}, 0, 10, {}, kN + 10, {0x27, 0xB1}},
+        {"native address below the reported size", true, kHpa, kNoDco, kN - 10, {}, 0, {}, {}, {}, {0x27}},
+        {"native address all ones", true, kHpa, kNoDco, 0xFFFFFFFFFFFFu, {}, 0, {}, {}, {}, {0x27}},
+        {"overlay beyond 48 bits", true, kHpa, kDco, {}, std::uint64_t{1} << 50, 0, 0, {}, kN, {0x27, 0xB1}},
+        {"28-bit: address 27:24 in the device register",
          false,
          kHpa,
          0,
-         [](auto& d) { d.NativeMaxAddress(0x0200FFFF); },
-         0x0200FFFF + 1 - kReported28,
+         0x0200FFFF,
          {},
-         0x0200FFFF + 1,
+         0,
+         0x02010000 - kN28,
+         {},
+         0x02010000,
          {0xF8}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         sim::SimPlatform sim;
-        IdentifyBlock b;
-        if (row.lba48) {
-            b.Lba28(268435455).Lba48(kReported);
-        } else {
-            b.Lba28(kReported28);
-        }
+        sim::IdentifyBlock b;
+        row.lba48 ? b.Lba28(268435455).Lba48(kN) : b.Lba28(kN28);
         b.SetBits(82, row.w82).SetBits(83, row.w83);
         auto drive = sim.AddDrive(0);
-        drive.Identify(b.Build()).Sectors(row.lba48 ? kReported : kReported28);
-        if (row.drive) row.drive(drive);
-        const Handle h =
-            sim.Open(sim.DrivePath(0), win::GENERIC_READ | win::GENERIC_WRITE, 3, win::OPEN_EXISTING, 0);
+        drive.Identify(b.Build()).Sectors(row.lba48 ? kN : kN28);
+        if (row.nativeMax) drive.NativeMaxAddress(*row.nativeMax);
+        if (row.dcoMax) drive.DcoMaxAddress(*row.dcoMax);
+        if (row.aborted != 0) drive.AbortAtaCommand(row.aborted);
+        const Handle h = sim.Open(sim.DrivePath(0), win::GENERIC_READ, 3, win::OPEN_EXISTING, 0);
         sim.ClearJournal();
 
         const HiddenSectors got = DetectHiddenSectors(sim, h, 0, b.Build());
@@ -144,19 +77,18 @@ TEST(HiddenSectors, FoundOnlyWhereTheDriveCanTell) {
         EXPECT_EQ(got.nativeSectors, row.native);
         std::vector<std::uint8_t> sent;
         for (const auto& e : sim.Calls(sim::Call::Control)) {
-            ASSERT_EQ(e.code, win::IOCTL_ATA_PASS_THROUGH);
-            // Nothing that changes the drive: DCO IDENTIFY is the only DEVICE CONFIGURATION sent.
-            if (e.ataCommand == win::ATA_DEVICE_CONFIGURATION) {
-                EXPECT_EQ(e.ataFeatures, win::DCO_IDENTIFY);
-            }
-            EXPECT_EQ(e.ataDriveHead & 0xF0, e.ataCommand == win::ATA_DEVICE_CONFIGURATION ? 0xA0 : 0xE0);
+            EXPECT_EQ(e.code, win::IOCTL_ATA_PASS_THROUGH);
+            const bool dco = e.ataCommand == win::ATA_DEVICE_CONFIGURATION;
+            // DCO IDENTIFY is the only DEVICE CONFIGURATION sent: no RESTORE, SET or FREEZE LOCK.
+            EXPECT_EQ(e.ataFeatures, dco ? win::DCO_IDENTIFY : 0);
+            EXPECT_EQ(e.ataDriveHead, dco ? 0xA0 : 0xE0);
             sent.push_back(e.ataCommand);
         }
-        EXPECT_EQ(sent, row.commands);
+        EXPECT_EQ(sent, row.sent);
     }
 }
 
-// Pass-through answers as odd drivers give them: the request handed back as it came (a driver
+// Pass-through answers as odd drivers give them: the request handed back unchanged (a driver
 // that writes nothing back), or one byte of the data changed on the way.
 class MeddlingSim : public sim::SimPlatform {
   public:
@@ -167,7 +99,7 @@ class MeddlingSim : public sim::SimPlatform {
         const bool ok = SimPlatform::Control(handle, code, in, inSize, out, outSize, bytesReturned);
         auto* answer = static_cast<std::uint8_t*>(out);
         if (ok && echo) std::copy(sent.begin(), sent.end(), answer);
-        if (ok && flipAt != 0 && flipAt < outSize) answer[flipAt] ^= 1;
+        if (ok && flipAt != 0) answer[flipAt] ^= 1;
         return ok;
     }
     bool echo = false;
@@ -176,7 +108,7 @@ class MeddlingSim : public sim::SimPlatform {
 
 TEST(HiddenSectors, AnswersThatAreNoAnswers) {
     MeddlingSim sim;
-    sim.AddDrive(0).Identify(IdentifyBlock().Lba28(1000).Build()).DcoMaxAddress(1999);
+    sim.AddDrive(0).Identify(sim::IdentifyBlock().Lba28(1000).Build()).DcoMaxAddress(1999);
     const Handle h = sim.Open(sim.DrivePath(0), win::GENERIC_READ, 3, win::OPEN_EXISTING, 0);
     AtaBlock dco{};
     ASSERT_TRUE(ReadNativeMaxAddress(sim, h, 0, false));
@@ -191,13 +123,9 @@ TEST(HiddenSectors, AnswersThatAreNoAnswers) {
     dco.fill(0xEE);
     EXPECT_FALSE(DeviceConfigurationIdentify(sim, h, 0, dco)) << "the integrity byte no longer adds up";
     EXPECT_EQ(dco[0], 0xEE) << "the caller's block is left alone";
-
     sim.flipAt = 0;
-    sim.AddDrive(1)
-        .Identify(IdentifyBlock().Lba28(1000).Build())
-        .ControlReturns(win::IOCTL_ATA_PASS_THROUGH, 47);
-    const Handle h1 = sim.Open(sim.DrivePath(1), win::GENERIC_READ, 3, win::OPEN_EXISTING, 0);
-    EXPECT_FALSE(ReadNativeMaxAddress(sim, h1, 0, false)) << "an answer shorter than the header";
+    sim.Drive(0).faults.controlReturns[{win::IOCTL_ATA_PASS_THROUGH, {}}] = 47;
+    EXPECT_FALSE(ReadNativeMaxAddress(sim, h, 0, false)) << "an answer shorter than the header";
 }
 
 }  // namespace
