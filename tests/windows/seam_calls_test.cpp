@@ -199,14 +199,14 @@ TEST_F(SeamCalls, AtaPassThroughRequestsAndTheirAnswers) {
             out[sizeof(ATA_PASS_THROUGH_EX) + 6] = 0x2F;  // words 3-6: 0x12F
             out[sizeof(ATA_PASS_THROUGH_EX) + 7] = 0x01;
         } else {
-            const std::uint8_t lba[6] = {0x2F, 0x01, 0x00, 0x3A, 0x00, 0x00};  // 0x3A00'00012F
+            const std::uint8_t lba[6] = {0x2F, 0x01, 0x00, 0x3A, 0x00, 0x01};  // 0x0100'3A00'012F
             std::copy(lba, lba + 3, out + current + 2);
             std::copy(lba + 3, lba + 6, out + previous + 2);
         }
         *returned = static_cast<DWORD>(call.input.size());
         return TRUE;
     };
-    EXPECT_EQ(ReadNativeMaxAddress(ks, 7, 1, true), std::optional<std::uint64_t>(0x3A0000012Fu));
+    EXPECT_EQ(ReadNativeMaxAddress(ks, 7, 1, true), std::optional<std::uint64_t>(0x01003A00012Fu));
     AtaBlock dco{};
     EXPECT_TRUE(DeviceConfigurationIdentify(ks, 7, 0, dco));
     EXPECT_EQ(DcoMaximumAddress(dco), 0x12Fu);
