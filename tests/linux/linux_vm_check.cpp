@@ -205,6 +205,11 @@ void CheckHiddenSectors(LinuxKernelServices& k, const Expected& e, const std::st
                   (native ? std::to_string(*native) : std::string("failed")) + ", " +
                   std::to_string(sectors) + " sectors");
     }
+    AtaTaskFiles setMax, back;  // SET MAX ADDRESS: never passed on to a drive
+    setMax.current = {0, 0, 0xFF, 0xFF, 0x01, 0xE0, 0xF9, 0};
+    Check(
+        !AtaPassThrough(k, h, setMax, false, nullptr, &back) && k.LastError() == win::ERROR_INVALID_PARAMETER,
+        what + "SET MAX ADDRESS refused before the drive");
     AtaBlock identify{};
     Check(AtaIdentify(k, h, unit, identify), what + "IDENTIFY");
     identify[82 * 2 + 1] |= 0x04;                                 // host protected area feature set

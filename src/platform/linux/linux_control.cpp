@@ -221,11 +221,11 @@ bool LinuxKernelServices::AnswerAtaPassThrough(const OpenDrive& d, const std::ui
     }
     std::uint8_t header[kHeader];
     std::memcpy(header, in, kHeader);
-    const std::uint8_t* current = header + offsetof(Apt, CurrentTaskFile);
+    std::uint8_t* task = header + offsetof(Apt, CurrentTaskFile);
     std::uint8_t* previous = header + offsetof(Apt, PreviousTaskFile);
     const std::uint16_t flags = win::GetLe16(header + offsetof(Apt, AtaFlags));
-    const std::optional<AtaCommand> cmd = AcceptRegisters(current, AtaCall::PassThrough);
-    if (!cmd || current[7] != 0) return Fail(win::ERROR_INVALID_PARAMETER);
+    const std::optional<AtaCommand> cmd = AcceptRegisters(task, AtaCall::PassThrough);
+    if (!cmd || task[7] != 0) return Fail(win::ERROR_INVALID_PARAMETER);
     for (int i = 0; i < 8; ++i) {
         if (previous[i] != 0) return Fail(win::ERROR_INVALID_PARAMETER);
     }
@@ -247,7 +247,6 @@ bool LinuxKernelServices::AnswerAtaPassThrough(const OpenDrive& d, const std::ui
     if (sent.ok && cmd->needsRegisters && (!o.haveRegisters || o.extended != cmd->extend)) {
         return Fail(win::ERROR_NOT_SUPPORTED);
     }
-    std::uint8_t* task = header + offsetof(Apt, CurrentTaskFile);
     std::memset(task, 0, 8);
     if (sent.ok) {
         const AtaRegistersBack& g = o.registers;
@@ -257,6 +256,7 @@ bool LinuxKernelServices::AnswerAtaPassThrough(const OpenDrive& d, const std::ui
         task[3] = g.lbaMid;
         task[4] = g.lbaHigh;
         task[5] = g.device;
+        // A data-in command that went well comes back without sense: the drive was ready.
         task[6] = o.haveStatus ? o.status : std::uint8_t{0x50};
         previous[1] = g.hobCount;
         previous[2] = g.hobLbaLow;
