@@ -18,7 +18,7 @@ if [[ "${1:-}" == "--package" || "${1:-}" == "--tests" ]]; then
   packages+=(dpkg-dev file)
 fi
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(googletest libgtest-dev libgmock-dev util-linux e2fsprogs dosfstools polkitd dbus)
+  packages+=(googletest libgtest-dev libgmock-dev util-linux e2fsprogs dosfstools polkitd dbus python3-dbusmock)
   packages+=(lintian desktop-file-utils appstream)
 fi
 
