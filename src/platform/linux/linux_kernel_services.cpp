@@ -44,7 +44,7 @@ HelperStartResult LinuxKernelServices::StartHelper(const std::string& pkexec, co
 
 HelperStartResult StartHelperUnlessRoot(LinuxKernelServices& ks) {
     if (::geteuid() == 0) return HelperStartResult{};
-    return ks.StartHelper("pkexec", DefaultHelperPath());
+    return ks.StartHelper(PkexecPath(), DefaultHelperPath());
 }
 
 int LinuxKernelServices::OpenThroughHelper(const std::string& path, bool writable, std::uint32_t* helperId) {
