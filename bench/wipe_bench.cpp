@@ -18,10 +18,11 @@
 #include <cstring>
 #include <string>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
 #include "platform/linux/linux_kernel_services.h"
 #include "platform/win_layouts.h"
-#include "shell/sinks.h"
+#include "shell/helper_start_text.h"
 #include "support/choose_by_path.h"
 #include "wipe/wipe_command.h"
 
@@ -71,9 +72,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     lnx::LinuxKernelServices ks;
-    const lnx::HelperStartResult started = lnx::StartHelperUnlessRoot(ks);
-    if (!lnx::HelperStartOk(started)) {
-        std::fprintf(stderr, "%s\n", lnx::HelperStartText(started).c_str());
+    const orm::HelperStartResult started = lnx::StartHelperUnlessRoot(ks);
+    if (!orm::HelperStartOk(started)) {
+        std::fprintf(stderr, "%s\n", orm::HelperStartText(started).c_str());
         return 2;
     }
     RunState state;

@@ -22,6 +22,7 @@
 #include "platform/windows/windows_kernel_services.h"
 #else
 #include "platform/linux/linux_kernel_services.h"
+#include "shell/helper_start_text.h"
 #endif
 #endif
 
@@ -55,10 +56,9 @@ std::unique_ptr<orm::KernelServices> NativeServices() {
     return std::make_unique<orm::windows::WindowsKernelServices>();
 #else
     auto ks = std::make_unique<orm::lnx::LinuxKernelServices>();
-    const orm::lnx::HelperStartResult started = orm::lnx::StartHelperUnlessRoot(*ks);
-    if (!orm::lnx::HelperStartOk(started)) {
-        std::fprintf(stderr, "%s: %s\n", orm::lnx::kHelperStartCaption,
-                     orm::lnx::HelperStartText(started).c_str());
+    const orm::HelperStartResult started = orm::lnx::StartHelperUnlessRoot(*ks);
+    if (!orm::HelperStartOk(started)) {
+        std::fprintf(stderr, "%s: %s\n", orm::kHelperStartCaption, orm::HelperStartText(started).c_str());
         return nullptr;
     }
     return ks;

@@ -6,10 +6,6 @@ namespace orm {
 
 namespace {
 
-bool IsBlankOrControl(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -21,14 +17,6 @@ char Upper(char c) {
 }
 
 }  // namespace
-
-std::string TrimText(std::string_view text) {
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && IsBlankOrControl(text[first])) ++first;
-    while (last > first && IsBlankOrControl(text[last - 1])) --last;
-    return std::string(text.substr(first, last - first));
-}
 
 std::string DescriptorText(std::span<const std::uint8_t> buffer, std::uint32_t offset,
                            std::uint32_t returned) {

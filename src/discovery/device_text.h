@@ -7,10 +7,9 @@
 #include <string>
 #include <string_view>
 
-namespace orm {
+#include "platform/bytes_text.h"
 
-// Removes every byte of value 32 or less (blanks and control characters) from both ends.
-std::string TrimText(std::string_view text);
+namespace orm {
 
 // A zero-ended text of a descriptor answer: the bytes from `offset` up to the first zero byte.
 // Offset 0 means no text. Only the bytes the call returned count: a text stops at `returned`

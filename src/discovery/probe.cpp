@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "common/error_text.h"
 #include "platform/win_layouts.h"
-#include "shell/error_text.h"
 
 namespace orm {
 

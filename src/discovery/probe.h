@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
 #include "discovery/device_text.h"
 #include "platform/kernel_services.h"
-#include "shell/sinks.h"
 
 namespace orm {
 

@@ -11,8 +11,8 @@
 #include <cstring>
 
 #include "helper/confinement.h"
+#include "helper/helper_protocol.h"
 #include "helper/request_handler.h"
-#include "platform/linux/helper_protocol.h"
 
 namespace {
 

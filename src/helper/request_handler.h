@@ -10,14 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/whole_disk.h"
+
 namespace orm::helper {
 
 // Where the helper finds device nodes and sysfs. The helper itself always uses the defaults;
 // tests point them at trees of their own.
-struct HelperPlaces {
-    std::string devDir = "/dev";
-    std::string sysRoot = "/sys";
-};
+using HelperPlaces = lnx::DevicePlaces;
 
 struct Reply {
     std::vector<std::uint8_t> bytes;  // one answer frame, always sent
@@ -40,7 +39,9 @@ class RequestHandler {
     std::size_t OpenCount() const { return m_open.size(); }
 
   private:
-    int OpenDrive(const std::string& name, bool forWipe, int* fd);
+    Reply Open(const std::string& name, std::uint8_t opcode);
+    Reply SendAta(std::uint32_t id, const std::uint8_t* regs);
+    Reply Close(std::uint32_t id);
 
     HelperPlaces m_places;
     std::map<std::uint32_t, int> m_open;

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <span>
 
+#include "platform/bytes_text.h"
+
 namespace orm::win {
 
 // ---- CreateFileA --------------------------------------------------------------------------
@@ -248,26 +250,12 @@ inline constexpr std::uint32_t kMiniportMinReturned = 556;   // 44 + 512
 inline constexpr std::uint32_t kMiniportTimeout = 120;       // seconds
 inline constexpr std::uint32_t kQueryBufferLength = 512;
 
-// ---- Little-endian helpers -----------------------------------------------------------------
-inline std::uint16_t GetLe16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t GetLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::uint64_t GetLe64(const std::uint8_t* p) {
-    return static_cast<std::uint64_t>(GetLe32(p)) | (static_cast<std::uint64_t>(GetLe32(p + 4)) << 32);
-}
-inline void PutLe16(std::uint8_t* p, std::uint16_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void PutLe32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-inline void PutLe64(std::uint8_t* p, std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+// ---- Little-endian helpers (see bytes_text.h) -----------------------------------------------
+using orm::GetLe16;
+using orm::GetLe32;
+using orm::GetLe64;
+using orm::PutLe16;
+using orm::PutLe32;
+using orm::PutLe64;
 
 }  // namespace orm::win

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "ata/ata_commands.h"
+#include "common/product.h"
 #include "discovery/size_text.h"
 #include "reports/report_header.h"
-#include "shell/product.h"
 
 namespace orm {
 

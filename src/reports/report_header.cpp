@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "common/date_time.h"
+#include "common/product.h"
 #include "discovery/size_text.h"
-#include "shell/date_time.h"
-#include "shell/product.h"
 
 namespace orm {
 

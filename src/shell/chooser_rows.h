@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
-#include "shell/sinks.h"
 
 namespace orm {
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "common/error_text.h"
 #include "discovery/probe.h"
 #include "discovery/size_text.h"
 #include "reports/device_details_report.h"
-#include "shell/error_text.h"
 
 namespace orm {
 

@@ -1,8 +1,8 @@
 #include "shell/startup_sequence.h"
 
+#include "common/date_time.h"
+#include "common/product.h"
 #include "discovery/probe.h"
-#include "shell/date_time.h"
-#include "shell/product.h"
 #include "shell/setup_library.h"
 #include "shell/startup_checks.h"
 #include "shell/timer_self_test.h"

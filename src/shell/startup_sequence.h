@@ -5,9 +5,9 @@
 
 #include <string>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
 #include "platform/kernel_services.h"
-#include "shell/sinks.h"
 
 namespace orm {
 

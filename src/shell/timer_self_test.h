@@ -6,8 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "common/sinks.h"
 #include "platform/kernel_services.h"
-#include "shell/sinks.h"
 
 namespace orm {
 

@@ -1,5 +1,6 @@
 #include "ui/drive_access.h"
 
+#include "shell/helper_start_text.h"
 #include "ui/qt_sinks.h"
 
 namespace orm::ui {
@@ -7,9 +8,9 @@ namespace orm::ui {
 int StartDriveAccess(lnx::LinuxKernelServices& ks, MessageBoxes& boxes, bool asRoot,
                      const std::string& pkexec, const std::string& helperPath) {
     if (asRoot) return 0;
-    const lnx::HelperStartResult started = ks.StartHelper(pkexec, helperPath);
-    if (lnx::HelperStartOk(started)) return 0;
-    boxes.Show(lnx::HelperStartText(started), lnx::kHelperStartCaption, BoxIcon::Error);
+    const orm::HelperStartResult started = ks.StartHelper(pkexec, helperPath);
+    if (orm::HelperStartOk(started)) return 0;
+    boxes.Show(orm::HelperStartText(started), orm::kHelperStartCaption, BoxIcon::Error);
     return kFatalExitCode;
 }
 

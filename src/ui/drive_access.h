@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "common/sinks.h"
 #include "platform/linux/linux_kernel_services.h"
-#include "shell/sinks.h"
 
 namespace orm::ui {
 

@@ -11,8 +11,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "common/product.h"
 #include "shell/chooser_rows.h"
-#include "shell/product.h"
 #include "shell/startup_sequence.h"
 #include "ui/click_label.h"
 #include "ui/fonts.h"

@@ -3,10 +3,10 @@
 
 #include <QDialog>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
 #include "platform/kernel_services.h"
 #include "shell/chooser_rows.h"
-#include "shell/sinks.h"
 #include "ui/design_scale.h"
 
 class QLabel;

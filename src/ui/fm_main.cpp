@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/product.h"
 #include "reports/smart_report.h"
-#include "shell/product.h"
 #include "shell/startup_sequence.h"
 #include "ui/click_label.h"
 #include "ui/fm_choose.h"

@@ -5,10 +5,10 @@
 #include <QWidget>
 #include <memory>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
 #include "platform/kernel_services.h"
 #include "shell/open_device.h"
-#include "shell/sinks.h"
 #include "ui/design_scale.h"
 #include "ui/qt_sinks.h"
 

@@ -5,8 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
-#include "shell/sinks.h"
 
 class QPlainTextEdit;
 class QProgressBar;

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <array>
 
+#include "common/product.h"
 #include "shell/chooser_rows.h"
-#include "shell/product.h"
 #include "shell/startup_sequence.h"
 #include "win32ui/win32_sinks.h"
 

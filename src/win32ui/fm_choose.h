@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
 #include "platform/kernel_services.h"
 #include "platform/windows/windows_sdk.h"
 #include "shell/chooser_rows.h"
-#include "shell/sinks.h"
 #include "win32ui/window_kit.h"
 
 namespace orm::win32ui {

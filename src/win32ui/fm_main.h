@@ -5,12 +5,12 @@
 #include <memory>
 #include <string>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
 #include "platform/kernel_services.h"
 #include "platform/windows/windows_sdk.h"
 #include "shell/open_device.h"
 #include "shell/setup_library.h"
-#include "shell/sinks.h"
 #include "win32ui/win32_sinks.h"
 #include "win32ui/window_kit.h"
 

@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
 #include "platform/windows/windows_sdk.h"
-#include "shell/sinks.h"
 
 namespace orm::win32ui {
 

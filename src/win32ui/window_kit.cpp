@@ -4,8 +4,8 @@
 
 #include <windowsx.h>
 
+#include "common/product.h"
 #include "platform/windows/windows_kernel_services.h"
-#include "shell/product.h"
 
 namespace orm::win32ui {
 namespace {

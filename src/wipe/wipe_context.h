@@ -3,9 +3,9 @@
 // borrows them for its run on the window thread.
 #pragma once
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
 #include "platform/kernel_services.h"
-#include "shell/sinks.h"
 
 namespace orm {
 

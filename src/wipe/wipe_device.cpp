@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "common/date_time.h"
 #include "platform/win_layouts.h"
-#include "shell/date_time.h"
 #include "wipe/wipe_arithmetic.h"
 #include "wipe/zero_buffer.h"
 

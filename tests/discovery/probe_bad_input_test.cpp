@@ -13,7 +13,7 @@ namespace orm {
 namespace {
 
 using namespace orm::win;
-using orm::testing::RecordingFatal;
+using orm::testing::FatalRecorder;
 using sim::SimPlatform;
 
 constexpr std::size_t kVendor = offsetof(STORAGE_DEVICE_DESCRIPTOR, VendorIdOffset);
@@ -45,7 +45,7 @@ Identified ProbeOne(const std::vector<std::uint8_t>& descriptor, std::optional<s
     auto drive = sim.AddDrive(0).Sectors(1000).DeviceDescriptor(descriptor);
     if (returned) drive.ControlReturns(IOCTL_STORAGE_QUERY_PROPERTY, *returned, StorageDeviceProperty);
     RunState state;
-    RecordingFatal fatal;
+    FatalRecorder fatal;
     EXPECT_TRUE(ProbeDrives(sim, state, fatal));
     EXPECT_EQ(state.DrivesFound, 1);
     const TDeviceTable& r = state.Record(1);
@@ -130,7 +130,7 @@ TEST(ProbeBadInput, OddFortyCharacterSerials) {
         SimPlatform sim;
         sim.AddDrive(0).Sectors(10).Serial(c.serial);
         RunState state;
-        RecordingFatal fatal;
+        FatalRecorder fatal;
         ASSERT_TRUE(ProbeDrives(sim, state, fatal));
         EXPECT_EQ(FieldText(state.Record(1).SerialNumber), c.stored) << c.serial;
     }
@@ -140,7 +140,7 @@ TEST(ProbeBadInput, NegativeLengthGivesNoSectors) {
     SimPlatform sim;
     sim.AddDrive(0).Length(-4096);
     RunState state;
-    RecordingFatal fatal;
+    FatalRecorder fatal;
     ASSERT_TRUE(ProbeDrives(sim, state, fatal));
     EXPECT_EQ(state.Record(1).SectorCount, 0);
 }

@@ -5,19 +5,12 @@
 #include <utility>
 #include <vector>
 
+#include "common/sinks.h"
 #include "discovery/probe.h"
 #include "platform/sim/sim_platform.h"
-#include "shell/sinks.h"
+#include "support/recorders.h"
 
 namespace orm::testing {
-
-class RecordingFatal : public FatalSink {
-  public:
-    void Fatal(const std::string& text, const std::string& caption) override {
-        calls.emplace_back(text, caption);
-    }
-    std::vector<std::pair<std::string, std::string>> calls;
-};
 
 // Drive numbers of the successful opens, in order.
 inline std::vector<int> OpenedDrives(const sim::SimPlatform& sim) {

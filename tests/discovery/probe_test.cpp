@@ -9,8 +9,8 @@ namespace orm {
 namespace {
 
 using namespace orm::win;
+using orm::testing::FatalRecorder;
 using orm::testing::OpenedDrives;
-using orm::testing::RecordingFatal;
 using orm::testing::TriedDrives;
 using sim::Call;
 using sim::SimPlatform;
@@ -28,7 +28,7 @@ class Probe : public ::testing::Test {
     bool Run() { return ProbeDrives(sim, state, fatal); }
     SimPlatform sim;
     RunState state;
-    RecordingFatal fatal;
+    FatalRecorder fatal;
 };
 
 TEST_F(Probe, NoDrivesFoundIsNoFailure) {
@@ -261,7 +261,7 @@ TEST_F(Probe, FailingLengthOrPropertyQueryIsFatal) {
     for (const auto& c : cases) {
         SimPlatform s;
         RunState st;
-        RecordingFatal f;
+        FatalRecorder f;
         AddPlainDrive(s, 0);
         AddPlainDrive(s, 2);
         AddPlainDrive(s, 4);

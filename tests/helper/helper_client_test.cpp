@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/linux/helper_client.h"
+#include "helper/helper_client.h"
 
 namespace {
 
@@ -62,8 +62,8 @@ TEST(HelperClient, OtherProcessesOfTheUserCannotReachIntoTheProgram) {
                 char go = 0;
                 orm::lnx::HelperClient client;
                 ok = ::write(fromProgram[1], "a", 1) == 1 && ::read(toProgram[0], &go, 1) == 1;
-                ok = ok && client.Start("/usr/bin/env", ORMANDEL_TEST_HELPER).status ==
-                               orm::lnx::HelperStart::Started;
+                ok = ok &&
+                     client.Start("/usr/bin/env", ORMANDEL_TEST_HELPER).status == orm::HelperStart::Started;
                 ok = ::write(fromProgram[1], ok ? "b" : "x", 1) == 1 && ok;
                 ok = ::read(toProgram[0], &go, 1) >= 0 && ok;
             }

@@ -11,9 +11,9 @@
 #include <fstream>
 
 #include "../linux/fake_sysfs.h"
+#include "helper/helper_client.h"
+#include "helper/helper_protocol.h"
 #include "helper/request_handler.h"
-#include "platform/linux/helper_client.h"
-#include "platform/linux/helper_protocol.h"
 
 namespace {
 
@@ -130,7 +130,7 @@ TEST(HelperProgram, ServesOnlyItsSocketAndEndsWithIt) {
     EXPECT_EQ(std::system((helper + " --any </dev/null").c_str()), 2 << 8);
 
     orm::lnx::HelperClient client;
-    ASSERT_EQ(client.Start("/usr/bin/env", helper).status, orm::lnx::HelperStart::Started);
+    ASSERT_EQ(client.Start("/usr/bin/env", helper).status, orm::HelperStart::Started);
     int fd = -1;
     std::uint32_t id = 0;
     EXPECT_EQ(client.OpenDrive("nosuchdisk0", true, &fd, &id), ENODEV);

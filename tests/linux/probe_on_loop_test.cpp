@@ -12,7 +12,7 @@
 namespace orm::lnx {
 namespace {
 
-struct RecordingFatal : FatalSink {
+struct FatalRecorder : FatalSink {
     void Fatal(const std::string& text, const std::string& caption) override {
         calls++;
         lastText = text;
@@ -42,7 +42,7 @@ TEST(ProbeOnLoopDevices, FindsTheWritableOnesWithTheirSizes) {
 
     LinuxKernelServices k;
     RunState state;
-    RecordingFatal fatal;
+    FatalRecorder fatal;
     ASSERT_TRUE(ProbeDrives(k, state, fatal)) << fatal.lastText;
     EXPECT_EQ(fatal.calls, 0);
 

@@ -10,18 +10,6 @@
 
 namespace orm::testing {
 
-std::string FixedRegional::ShortDate(const CivilTime& t) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d.%02d.%04d", t.day, t.month, t.year);
-    return text;
-}
-
-std::string FixedRegional::LongTime(const CivilTime& t) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-    return text;
-}
-
 bool TestSim::Control(Handle handle, std::uint32_t controlCode, const void* in, std::uint32_t inSize,
                       void* out, std::uint32_t outSize, std::uint32_t* bytesReturned) {
     const auto* bytes = static_cast<const std::uint8_t*>(in);

@@ -1,5 +1,5 @@
-// What the report tests share: a memo recorder, fixed regional settings, a simulated drive
-// chosen and opened the way the main window does it, and golden text files.
+// What the report tests share: a simulated drive chosen and opened the way the main window does
+// it, and golden text files; the recorders come from support/recorders.h.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,36 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
 #include "platform/sim/sim_platform.h"
 #include "reports/report_context.h"
-#include "shell/sinks.h"
+#include "support/recorders.h"
 
 namespace orm::testing {
-
-class MemoRecorder : public LineSink {
-  public:
-    void Line(const std::string& text) override { lines.push_back(text); }
-    std::vector<std::string> lines;
-};
-
-// 8 December 2026, 01:23:45, in a day.month.year short date and a 24-hour long time.
-class FixedRegional : public Regional {
-  public:
-    CivilTime Now() override { return now; }
-    std::string ShortDate(const CivilTime& t) override;
-    std::string LongTime(const CivilTime& t) override;
-    char DecimalSeparator() override { return separator; }
-
-    CivilTime now{2026, 12, 8, 1, 23, 45};
-    char separator = '.';
-};
-
-class BusyRecorder : public BusySink {
-  public:
-    void SetControlsEnabled(bool enabled) override { calls.push_back(enabled); }
-    std::vector<bool> calls;
-};
 
 // Simulated drives whose SMART DISABLE OPERATIONS can be made to fail on its own (the simulated
 // drives fail a control code as a whole).
@@ -68,7 +45,7 @@ class ChosenDrive {
     TestSim sim;
     RunState state;
     FixedRegional regional;
-    MemoRecorder memo;
+    LineRecorder memo;
 
   private:
     unsigned m_number;

@@ -43,7 +43,7 @@ TEST(Robustness, RandomIdentifyBlocksDecodeAndPrint) {
         EXPECT_LE(r.UdmaSelectedMode, 6);
         EXPECT_LE(r.BufferSize, 33553920u);
 
-        testing::MemoRecorder memo;
+        testing::LineRecorder memo;
         WriteIdentifyDetails(r, '.', memo);
         ASSERT_GE(memo.lines.size(), 23u);
         ASSERT_LE(memo.lines.size(), 28u);

@@ -8,17 +8,14 @@
 #include "platform/sim/ata_blocks.h"
 #include "reports/attribute_names.h"
 #include "reports/smart_report.h"
+#include "support/recorders.h"
 
 namespace orm {
 namespace {
 
 using sim::SmartBlock;
 
-class Lines : public LineSink {
-  public:
-    void Line(const std::string& text) override { lines.push_back(text); }
-    std::vector<std::string> lines;
-};
+using Lines = testing::LineRecorder;
 
 TEST(SmartTable, ColumnHeaderWordsSitAtTheirColumns) {
     const std::string header = kSmartColumnHeader;

@@ -1,8 +1,8 @@
 // The system's error text as the boxes show it.
 #include <gtest/gtest.h>
 
+#include "common/error_text.h"
 #include "platform/sim/sim_platform.h"
-#include "shell/error_text.h"
 
 namespace orm {
 namespace {

@@ -13,7 +13,7 @@
 #include "platform/sim/ata_blocks.h"
 #include "platform/sim/sim_platform.h"
 #include "shell/chooser_rows.h"
-#include "shell_recorders.h"
+#include "support/recorders.h"
 
 namespace orm {
 namespace {
@@ -231,30 +231,20 @@ TEST(ChooserRowTextsTest, ColumnsOfOneRecord) {
     EXPECT_EQ(ChooserRowTexts(r, '.')[5], "268.43 Mbytes");
 }
 
-class RecordedBoxes : public MessageBoxes {
-  public:
-    void Show(const std::string& text, const std::string& caption, BoxIcon icon) override {
-        shown.push_back(text + "|" + caption + "|" + std::to_string(static_cast<int>(icon)));
-    }
-    bool Confirm(const std::string&, const std::string&) override { return false; }
-    std::vector<std::string> shown;
-};
-
 TEST(ContinueWithRowTest, RefusesSmallDrivesAndRecordsTheChoice) {
     RunState state;
     state.DrivesFound = 3;
     state.Record(1).SectorCount = 65534;
     state.Record(2).SectorCount = 65535;
     state.Record(3).SectorCount = 0;
-    RecordedBoxes boxes;
+    testing::BoxRecorder boxes;
 
     EXPECT_FALSE(ContinueWithRow(state, 0, boxes));
     EXPECT_FALSE(ContinueWithRow(state, 2, boxes));
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[0],
-              "This device cannot be accessed because it is smaller than 65535 sectors.  |"
-              "Cannot access this device|" +
-                  std::to_string(static_cast<int>(BoxIcon::Information)));
+              (testing::ShownBox{"This device cannot be accessed because it is smaller than 65535 sectors.  ",
+                                 "Cannot access this device", BoxIcon::Information}));
     EXPECT_FALSE(state.DeviceChosen);
     EXPECT_EQ(state.ChosenIndex, 0);
 

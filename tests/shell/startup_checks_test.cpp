@@ -3,7 +3,7 @@
 
 #include "platform/sim/sim_platform.h"
 #include "shell/startup_checks.h"
-#include "shell_recorders.h"
+#include "support/recorders.h"
 
 namespace orm {
 namespace {

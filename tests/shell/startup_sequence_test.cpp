@@ -13,7 +13,7 @@
 #include "lockstep_clock.h"
 #include "platform/sim/sim_platform.h"
 #include "shell/setup_library.h"
-#include "shell_recorders.h"
+#include "support/recorders.h"
 
 namespace orm {
 namespace {

@@ -15,7 +15,7 @@
 namespace orm {
 namespace {
 
-struct RecordingFatal : FatalSink {
+struct FatalRecorder : FatalSink {
     struct Report {
         std::string text, caption;
     };
@@ -61,7 +61,7 @@ class TimerSelfTestOnSim : public ::testing::Test {
     TimerTry Run() { return TimerSelfTest(sim, kSimTicksPerMicrosecond, fatal); }
 
     testing::LockstepClock sim;
-    RecordingFatal fatal;
+    FatalRecorder fatal;
 };
 
 TEST_F(TimerSelfTestOnSim, TimerKeepingTimePassesWithFourCounterReads) {
@@ -121,7 +121,7 @@ TEST_F(TimerSelfTestOnSim, FailingOrNegativeCounterAtEachReadIsTimerError) {
     for (int nth = 1; nth <= 4; ++nth) {
         for (bool negative : {false, true}) {
             testing::LockstepClock local;
-            RecordingFatal localFatal;
+            FatalRecorder localFatal;
             if (negative) {
                 local.FailRead(nth, -5);
             } else {

@@ -1,20 +1,11 @@
 #include "support/choose_by_path.h"
 
+#include "common/sinks.h"
 #include "discovery/probe.h"
 #include "platform/win_layouts.h"
-#include "shell/sinks.h"
+#include "support/recorders.h"
 
 namespace orm {
-
-namespace {
-
-class KeepFatal : public FatalSink {
-  public:
-    void Fatal(const std::string&, const std::string&) override { reported = true; }
-    bool reported = false;
-};
-
-}  // namespace
 
 bool ChooseDriveByPath(KernelServices& ks, const std::string& path, RunState& state, std::uint32_t* error) {
     using namespace win;
@@ -24,7 +15,7 @@ bool ChooseDriveByPath(KernelServices& ks, const std::string& path, RunState& st
         return false;
     }
     DeviceInfo info{};
-    KeepFatal fatal;
+    testing::FatalRecorder fatal;
     const int identified = IdentifyDrive(ks, probe, &info, fatal);
     const std::uint32_t identifyError = ks.LastError();
     ks.Close(probe);

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "shell/helper_start_text.h"
 #include "ui/drive_access.h"
 #include "ui/qt_sinks.h"
 #include "ui_test_support.h"
@@ -69,7 +70,7 @@ void DriveAccessTest::RefusedAuthorizationShowsOneBoxAndEndsNonZero() {
 
     QCOMPARE(code, ui::kFatalExitCode);
     QCOMPARE(boxes, 1);
-    QCOMPARE(caption, QString(lnx::kHelperStartCaption));
+    QCOMPARE(caption, QString(orm::kHelperStartCaption));
     QVERIFY2(text.contains(says), qPrintable(text));
     QVERIFY(text.contains("No drive was touched") || text.contains("without touching any drive"));
     QCOMPARE(icon, QMessageBox::Critical);

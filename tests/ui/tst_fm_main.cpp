@@ -12,7 +12,7 @@
 #include <QtTest>
 #include <algorithm>
 
-#include "shell/date_time.h"
+#include "common/date_time.h"
 #include "ui/window_parts.h"
 #include "ui_test_support.h"
 
@@ -44,7 +44,7 @@ struct Main {
     }
     int wipes() const {
         return static_cast<int>(
-            std::count_if(h.boxes.shown.begin(), h.boxes.shown.end(),
+            std::count_if(h.boxes.confirms.begin(), h.boxes.confirms.end(),
                           [](const uitest::ShownBox& b) { return b.caption == "Confirm"; }));
     }
     int smarts() { return static_cast<int>(memo("Log_Smart").count("SMART Attributes for")); }

@@ -9,18 +9,6 @@
 
 namespace orm::uitest {
 
-std::string FixedRegional::ShortDate(const CivilTime& t) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02d.%02d.%04d", t.day, t.month, t.year);
-    return text;
-}
-
-std::string FixedRegional::LongTime(const CivilTime& t) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d:%02d:%02d", t.hour, t.minute, t.second);
-    return text;
-}
-
 Harness::Harness() : fatal(boxes, [this](int code) { exitCodes.push_back(code); }) {
     main = std::make_unique<ui::TFmMain>(ui::ShellServices{sim, state, regional, boxes, fatal, setup});
     chooser = std::make_unique<ui::TFmChoose>(sim, state, regional, boxes);

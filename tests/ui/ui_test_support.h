@@ -9,42 +9,24 @@
 #include <string>
 #include <vector>
 
+#include "common/sinks.h"
 #include "lockstep_clock.h"
 #include "platform/sim/sim_platform.h"
 #include "shell/setup_library.h"
-#include "shell/sinks.h"
+#include "support/recorders.h"
 #include "ui/fm_choose.h"
 #include "ui/fm_main.h"
 #include "ui/qt_sinks.h"
 
 namespace orm::uitest {
 
-struct ShownBox {
-    std::string text, caption;
-    BoxIcon icon = BoxIcon::Information;
-};
+using testing::ShownBox;
+using RecordingBoxes = testing::BoxRecorder;
 
-class RecordingBoxes : public MessageBoxes {
+// A clock that stands still at 13:05:09, with a long time whose hour has no leading zero.
+class FixedRegional : public testing::FixedRegional {
   public:
-    void Show(const std::string& text, const std::string& caption, BoxIcon icon) override {
-        shown.push_back({text, caption, icon});
-    }
-    bool Confirm(const std::string& text, const std::string& caption) override {
-        shown.push_back({text, caption, BoxIcon::Question});
-        return confirmAnswer;
-    }
-    std::vector<ShownBox> shown;
-    bool confirmAnswer = false;
-};
-
-// A clock that stands still at a chosen time, with plain numeric formats.
-class FixedRegional : public Regional {
-  public:
-    CivilTime Now() override { return now; }
-    std::string ShortDate(const CivilTime& t) override;
-    std::string LongTime(const CivilTime& t) override;
-    char DecimalSeparator() override { return '.'; }
-    CivilTime now{2026, 12, 8, 13, 5, 9};
+    FixedRegional() : testing::FixedRegional(CivilTime{2026, 12, 8, 13, 5, 9}) { padHour = false; }
 };
 
 // Everything a main window needs, over simulated drives; the fatal path records its exit code

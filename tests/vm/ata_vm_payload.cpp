@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "ata/ata_commands.h"
+#include "common/sinks.h"
 #include "discovery/probe.h"
 #include "platform/linux/linux_kernel_services.h"
 #include "platform/win_layouts.h"
 #include "reports/device_details_report.h"
 #include "reports/smart_report.h"
-#include "shell/sinks.h"
 
 namespace {
 

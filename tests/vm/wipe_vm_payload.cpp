@@ -11,10 +11,10 @@
 #include <cstring>
 #include <string>
 
+#include "common/sinks.h"
 #include "discovery/device_table.h"
 #include "platform/linux/linux_kernel_services.h"
 #include "platform/win_layouts.h"
-#include "shell/sinks.h"
 #include "support/choose_by_path.h"
 #include "wipe/wipe_command.h"
 

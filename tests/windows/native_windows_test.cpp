@@ -11,14 +11,14 @@
 #include <tuple>
 #include <vector>
 
+#include "common/product.h"
 #include "discovery/size_text.h"
 #include "lockstep_clock.h"
 #include "platform/sim/ata_blocks.h"
 #include "platform/windows/windows_kernel_services.h"
 #include "recording_win32_calls.h"
-#include "shell/product.h"
 #include "shell/setup_library.h"
-#include "shell_recorders.h"
+#include "support/recorders.h"
 #include "win32ui/fm_choose.h"
 #include "win32ui/fm_main.h"
 #include "win32ui/win32_sinks.h"
@@ -27,21 +27,8 @@
 namespace orm::win32ui {
 namespace {
 
-using Box = std::tuple<std::string, std::string, BoxIcon>;
-
-class BoxRecorder : public MessageBoxes {
-  public:
-    void Show(const std::string& text, const std::string& caption, BoxIcon icon) override {
-        shown.emplace_back(text, caption, icon);
-    }
-    bool Confirm(const std::string& text, const std::string& caption) override {
-        confirms.emplace_back(text, caption);
-        return answerYes;
-    }
-    std::vector<Box> shown;
-    std::vector<std::pair<std::string, std::string>> confirms;
-    bool answerYes = true;
-};
+using orm::testing::BoxRecorder;
+using Box = orm::testing::ShownBox;
 
 // Runs an action once, from whatever message loop the window thread is in next.
 class Soon {
@@ -253,7 +240,7 @@ class NativeWindows : public ::testing::Test {
     orm::testing::LockstepClock sim;
     RunState state;
     Win32Regional regional;
-    BoxRecorder boxes;
+    BoxRecorder boxes{true};  // confirmations answered Yes
     orm::testing::FatalRecorder fatal;
     SetupApiBinding setup;
     std::unique_ptr<TFmMain> main;
@@ -311,10 +298,10 @@ TEST_F(NativeWindows, SmallDriveIsRefusedAndAnotherCanBeChosen) {
     });
     ASSERT_EQ(main->FormShow(*chooser), ShowResult::Opened);
     ASSERT_EQ(shownWhileOpen.size(), 1u);
-    EXPECT_EQ(std::get<0>(shownWhileOpen[0]),
+    EXPECT_EQ(shownWhileOpen[0].text,
               "This device cannot be accessed because it is smaller than 65535 sectors.  ");
-    EXPECT_EQ(std::get<1>(shownWhileOpen[0]), "Cannot access this device");
-    EXPECT_EQ(std::get<2>(shownWhileOpen[0]), BoxIcon::Information);
+    EXPECT_EQ(shownWhileOpen[0].caption, "Cannot access this device");
+    EXPECT_EQ(shownWhileOpen[0].icon, BoxIcon::Information);
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(state.ChosenIndex, 1);
 }
@@ -412,12 +399,12 @@ TEST_F(NativeWindows, WipeButtonZeroFillsTheChosenDriveAfterYes) {
     SendMessageA(MainControl(TFmMain::kRunBenchmarks), BM_CLICK, 0, 0);
 
     ASSERT_EQ(boxes.confirms.size(), 1u);
-    EXPECT_EQ(boxes.confirms[0].first, "ARE YOU ABSOLUTELY SURE YOU WANT TO DESTROY ALL DATA ON THE DRIVE?");
-    EXPECT_EQ(boxes.confirms[0].second, "Confirm");
+    EXPECT_EQ(boxes.confirms[0].text, "ARE YOU ABSOLUTELY SURE YOU WANT TO DESTROY ALL DATA ON THE DRIVE?");
+    EXPECT_EQ(boxes.confirms[0].caption, "Confirm");
     EXPECT_TRUE(sim.IsZero(2, 0, 70'000LL * 512));
     EXPECT_EQ(SendMessageA(MainControl(TFmMain::kProgress), PBM_GETPOS, 0, 0), 100);
     ASSERT_FALSE(boxes.shown.empty());
-    EXPECT_EQ(std::get<1>(boxes.shown.back()), "Format");
+    EXPECT_EQ(boxes.shown.back().caption, "Format");
     const std::vector<std::string> log = Lines(MainControl(TFmMain::kLogBenchMark));
     ASSERT_GE(log.size(), 8u);
     EXPECT_NE(log[6].find("Device size: 70,000 sectors"), std::string::npos) << log[6];
@@ -429,7 +416,7 @@ TEST_F(NativeWindows, WipeButtonZeroFillsTheChosenDriveAfterYes) {
 
 TEST_F(NativeWindows, WipeAnsweredNoChangesNothing) {
     OpenRow(2);
-    boxes.answerYes = false;
+    boxes.confirmAnswer = false;
     const std::string logBefore = WindowText(MainControl(TFmMain::kLogBenchMark));
     SendMessageA(MainControl(TFmMain::kRunBenchmarks), BM_CLICK, 0, 0);
     EXPECT_EQ(boxes.confirms.size(), 1u);
@@ -440,7 +427,7 @@ TEST_F(NativeWindows, WipeAnsweredNoChangesNothing) {
 
 TEST_F(NativeWindows, EnterPressesTheCommandOfThePageShown) {
     OpenRow(2);
-    boxes.answerYes = false;
+    boxes.confirmAnswer = false;
     SendMessageA(main->Window(), WM_COMMAND, IDOK, 0);  // the details page has no command
     EXPECT_TRUE(boxes.confirms.empty());
 
@@ -542,7 +529,7 @@ TEST(NativeSinks, TheWindowClickedOwnsTheWebPage) {
     windows::WindowsKernelServices ks(calls);
     RunState state;
     Win32Regional regional;
-    BoxRecorder boxes;
+    BoxRecorder boxes{true};  // confirmations answered Yes
     orm::testing::FatalRecorder fatal;
     SetupApiBinding setup;
     HINSTANCE instance = GetModuleHandleA(nullptr);

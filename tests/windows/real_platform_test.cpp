@@ -7,19 +7,13 @@
 
 #include "platform/windows/windows_kernel_services.h"
 #include "shell/timer_self_test.h"
+#include "support/recorders.h"
 #include "wine_detect.h"
 
 namespace orm::windows {
 namespace {
 
 using testing::RunningUnderWine;
-
-class NoFatal : public FatalSink {
-  public:
-    void Fatal(const std::string& text, const std::string& caption) override {
-        ADD_FAILURE() << "fatal: " << text << " / " << caption;
-    }
-};
 
 TEST(RealPlatform, IsOfTheNtFamily) {
     WindowsKernelServices ks;
@@ -47,7 +41,7 @@ TEST(RealPlatform, TimerSelfTestPassesWithinItsTries) {
     // and the count needed is printed.
     const int tries = RunningUnderWine() ? 10 : 3;
     WindowsKernelServices ks;
-    NoFatal fatal;
+    orm::testing::FatalRecorder fatal;
     std::int64_t frequency = 0;
     ASSERT_TRUE(ks.Frequency(&frequency));
     const double ticksPerMicrosecond = static_cast<double>(frequency) / 1'000'000.0;
@@ -60,6 +54,7 @@ TEST(RealPlatform, TimerSelfTestPassesWithinItsTries) {
     }
     std::cout << "timer self-test passed after " << used << " of " << tries << " allowed tries\n";
     EXPECT_EQ(verdict, TimerTry::Passed);
+    EXPECT_TRUE(fatal.calls.empty());
 }
 
 TEST(RealPlatform, TimerCallbacksStopWithTheTimer) {

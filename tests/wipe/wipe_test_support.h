@@ -7,26 +7,22 @@
 #include <string>
 #include <vector>
 
+#include "common/sinks.h"
 #include "platform/kernel_services.h"
-#include "shell/sinks.h"
+#include "support/recorders.h"
 
 namespace orm::test {
 
 // Every wipe-log line starts with this stamp and three blanks.
 inline constexpr const char* kStamp = "08.12.2026 01:02:03";
 
-class FixedRegional : public Regional {
+// The wipe log's clock stands at 01:02:03.
+class FixedRegional : public testing::FixedRegional {
   public:
-    CivilTime Now() override { return CivilTime{2026, 12, 8, 1, 2, 3}; }
-    std::string ShortDate(const CivilTime&) override { return "08.12.2026"; }
-    std::string LongTime(const CivilTime&) override { return "01:02:03"; }
-    char DecimalSeparator() override { return '.'; }
+    FixedRegional() : testing::FixedRegional(CivilTime{2026, 12, 8, 1, 2, 3}) {}
 };
 
-struct ShownBox {
-    std::string text, caption;
-    BoxIcon icon = BoxIcon::Information;
-};
+using testing::ShownBox;
 
 // The window as the wipe sees it. Every sink call is also appended to `events` (shared with a
 // RecordingServices, when one is given the same vector) so tests can check the order of things.

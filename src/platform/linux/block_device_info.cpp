@@ -6,7 +6,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "discovery/device_text.h"
+#include "platform/bytes_text.h"
 #include "platform/linux/sysfs_attr.h"
 #include "platform/win_layouts.h"
 

@@ -14,6 +14,7 @@
 
 #include "platform/linux/block_device_info.h"
 #include "platform/linux/drive_list.h"
+#include "platform/linux/whole_disk.h"
 #include "platform/win_layouts.h"
 
 extern char** environ;
@@ -45,29 +46,6 @@ HelperStartResult LinuxKernelServices::StartHelper(const std::string& pkexec, co
 HelperStartResult StartHelperUnlessRoot(LinuxKernelServices& ks) {
     if (::geteuid() == 0) return HelperStartResult{};
     return ks.StartHelper(PkexecPath(), DefaultHelperPath());
-}
-
-int LinuxKernelServices::OpenThroughHelper(const std::string& path, bool writable, std::uint32_t* helperId) {
-    // The helper takes a kernel name, never a path: the name of the node's own number.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return -1;
-    const std::string link = m_sysRoot + "/dev/block/" + std::to_string(major(st.st_rdev)) + ":" +
-                             std::to_string(minor(st.st_rdev));
-    char target[4096];
-    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-    if (n <= 0) {
-        errno = ENODEV;
-        return -1;
-    }
-    const std::string resolved(target, static_cast<std::size_t>(n));
-    const std::string name = resolved.substr(resolved.find_last_of('/') + 1);
-    int fd = -1;
-    const int err = m_helper->OpenDrive(name, writable, &fd, helperId);
-    if (err != 0) {
-        errno = err;
-        return -1;
-    }
-    return fd;
 }
 
 AtaSendResult LinuxKernelServices::SendAta(const OpenDrive& d, const AtaCommand& cmd, std::uint8_t* data) {
@@ -118,19 +96,20 @@ Handle LinuxKernelServices::Open(const std::string& path, std::uint32_t desiredA
         return kInvalidHandle;
     }
     const bool writable = (desiredAccess & win::GENERIC_WRITE) != 0;
+    // The disk is opened by its kernel name, the name of the node's own number, the same way
+    // with the helper and without.
+    const std::string name = KernelNameOf(m_sysRoot, before.st_rdev);
     int fd = -1;
     std::uint32_t helperId = 0;
-    if (m_helper) {
-        fd = OpenThroughHelper(path, writable, &helperId);
-    } else if (writable) {
-        fd = ::open(path.c_str(), O_RDWR | O_EXCL | O_DIRECT | O_CLOEXEC);
-        // Some block drivers take no direct I/O; ordinary writes plus the final flush remain.
-        if (fd < 0 && errno == EINVAL) fd = ::open(path.c_str(), O_RDWR | O_EXCL | O_CLOEXEC);
-    } else {
-        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int err = ENODEV;
+    if (!name.empty() && m_helper) {
+        err = m_helper->OpenDrive(name, writable, &fd, &helperId);
+    } else if (!name.empty()) {
+        err = OpenWholeDisk(DevicePlaces{"/dev", m_sysRoot}, name,
+                            writable ? DiskOpenMode::Wipe : DiskOpenMode::Probe, &fd);
     }
-    if (fd < 0) {
-        FailErrno(errno, ErrnoSource::File);
+    if (err != 0) {
+        FailErrno(err, ErrnoSource::File);
         return kInvalidHandle;
     }
     struct stat after {};

@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
+#include "helper/helper_client.h"
 #include "platform/kernel_services.h"
 #include "platform/linux/ata_pass_through.h"
-#include "platform/linux/helper_client.h"
 #include "platform/linux/linux_errors.h"
 #include "platform/linux/periodic_timers.h"
 
@@ -92,8 +92,6 @@ class LinuxKernelServices : public KernelServices {
     bool FailErrno(int err, ErrnoSource source);
     bool Succeed();
     OpenDrive* Find(Handle handle);
-    // Opens path (a block device) through the helper; the descriptor or -1 with errno set.
-    int OpenThroughHelper(const std::string& path, bool writable, std::uint32_t* helperId);
     AtaSendResult SendAta(const OpenDrive& d, const AtaCommand& cmd, std::uint8_t* data);
 
     bool AnswerGeometry(const OpenDrive& d, std::uint8_t* out, std::uint32_t outSize,

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "discovery/device_text.h"
+#include "platform/bytes_text.h"
 #include "platform/win_layouts.h"
 
 namespace orm::lnx {

@@ -1,9 +1,11 @@
-#include "platform/linux/helper_protocol.h"
+#include "helper/helper_protocol.h"
 
 #include <sys/socket.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/bytes_text.h"
 
 namespace orm::lnx::helper {
 
@@ -49,15 +51,6 @@ bool IsKernelName(std::string_view name) {
     return previous != '!';
 }
 
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t GetLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 std::vector<std::uint8_t> OpenRequest(bool forWipe, const std::string& name) {
     std::vector<std::uint8_t> f = Frame(forWipe ? kOpenForWipe : kOpenForProbe, kNameField);
     std::memcpy(f.data() + kHeaderSize, name.data(), name.size() < kNameField ? name.size() : kNameField);
@@ -77,6 +70,53 @@ std::vector<std::uint8_t> CloseRequest(std::uint32_t id) {
     return f;
 }
 
+DecodedRequest DecodeRequest(const std::uint8_t* bytes, std::size_t size, bool fdsArrived) {
+    DecodedRequest d;
+    if (size < kHeaderSize || std::memcmp(bytes, kMagic, sizeof kMagic) != 0 || bytes[4] != kVersion) {
+        d.err = EPROTO;
+        d.stop = true;
+        return d;
+    }
+    Request& r = d.request;
+    r.opcode = bytes[5];
+    const std::size_t length = GetLe16(bytes + 6);
+    const std::size_t expected = PayloadLength(r.opcode);
+    if (expected == 0 || length != expected || size != kHeaderSize + expected || fdsArrived) {
+        d.err = EPROTO;
+        d.stop = true;
+        return d;
+    }
+    const std::uint8_t* payload = bytes + kHeaderSize;
+    switch (r.opcode) {
+        case kOpenForProbe:
+        case kOpenForWipe: {
+            // The name, then only zeros: a NUL inside it or bytes after it are refused.
+            std::size_t n = 0;
+            while (n < kNameField && payload[n] != 0) ++n;
+            for (std::size_t i = n; i < kNameField; ++i) {
+                if (payload[i] != 0) {
+                    d.err = EINVAL;
+                    return d;
+                }
+            }
+            r.name.assign(reinterpret_cast<const char*>(payload), n);
+            break;
+        }
+        case kAta:
+            r.id = GetLe32(payload);
+            std::memcpy(r.regs.data(), payload + kIdSize, kRegsSize);
+            // The IDEREGS block's last byte is reserved: the program always sends 0 there.
+            if (r.regs[kRegsSize - 1] != 0) d.err = EINVAL;
+            break;
+        case kClose:
+            r.id = GetLe32(payload);
+            break;
+        default:
+            break;
+    }
+    return d;
+}
+
 std::vector<std::uint8_t> EncodeAnswer(const Answer& a) {
     std::vector<std::uint8_t> f = Frame(a.opcode, kAnswerPayload);
     PutLe32(f.data() + kAnswerErrno, static_cast<std::uint32_t>(a.err));
@@ -93,7 +133,7 @@ bool DecodeAnswer(const std::uint8_t* bytes, std::size_t size, Answer* a) {
     if (size != kAnswerSize || std::memcmp(bytes, kMagic, sizeof kMagic) != 0 || bytes[4] != kVersion) {
         return false;
     }
-    if ((bytes[6] | bytes[7] << 8) != static_cast<int>(kAnswerPayload)) return false;
+    if (GetLe16(bytes + 6) != kAnswerPayload) return false;
     a->opcode = bytes[5];
     a->err = static_cast<int>(GetLe32(bytes + kAnswerErrno));
     a->id = GetLe32(bytes + kAnswerId);

@@ -1,4 +1,4 @@
-#include "shell/date_time.h"
+#include "common/date_time.h"
 
 namespace orm {
 

@@ -59,9 +59,6 @@ std::size_t PayloadLength(std::uint8_t opcode);
 // them where the disk's node sits in a folder of /dev (cciss!c0d0 is /dev/cciss/c0d0).
 bool IsKernelName(std::string_view name);
 
-void PutLe32(std::uint8_t* p, std::uint32_t v);
-std::uint32_t GetLe32(const std::uint8_t* p);
-
 // Requests as the program sends them.
 std::vector<std::uint8_t> OpenRequest(bool forWipe, const std::string& name);
 std::vector<std::uint8_t> AtaRequest(std::uint32_t id, const std::uint8_t* ideRegs);
@@ -77,6 +74,26 @@ struct Answer {
     std::uint8_t error = 0;
     std::array<std::uint8_t, kDataSize> data{};
 };
+
+// A request as the helper reads it. Only the fields of its opcode are set.
+struct Request {
+    std::uint8_t opcode = 0;
+    std::string name;                            // OpenForProbe, OpenForWipe
+    std::uint32_t id = 0;                        // Ata, Close
+    std::array<std::uint8_t, kRegsSize> regs{};  // Ata: the IDEREGS block
+};
+
+// What became of a packet: a request (err 0), or the refusal to answer with. A packet that is
+// not a well-formed frame (bad header, unknown opcode, a length other than its opcode's, bytes
+// after the payload, descriptors sent with it) also ends the helper (stop); a well-formed frame
+// with a bad drive name or a non-zero reserved register byte is refused with EINVAL, and the
+// helper goes on.
+struct DecodedRequest {
+    Request request;
+    int err = 0;
+    bool stop = false;
+};
+DecodedRequest DecodeRequest(const std::uint8_t* bytes, std::size_t size, bool fdsArrived);
 
 std::vector<std::uint8_t> EncodeAnswer(const Answer& a);
 // False for anything that is not exactly one well-formed answer.

@@ -9,34 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "helper/helper_protocol.h"
+#include "platform/helper_start.h"
 #include "platform/linux/ata_pass_through.h"
-#include "platform/linux/helper_protocol.h"
 
 namespace orm::lnx {
-
-enum class HelperStart {
-    NotNeeded,      // the program runs as root and opens drives itself
-    Started,        // the helper runs and answers
-    Cancelled,      // the password prompt was dismissed (pkexec 126), or ended by end-of-file or an interrupt
-    NotAuthorized,  // not authorized, or pkexec failed (pkexec 127)
-    NoPkexec,       // pkexec could not be started
-    HelperMissing,  // the helper program is not there
-    HelperFailed,   // pkexec ran but the helper did not answer
-};
-
-struct HelperStartResult {
-    HelperStart status = HelperStart::NotNeeded;
-    int detail = 0;  // pkexec's exit status, or the errno of a failed start
-    std::string helperPath;
-};
-
-inline bool HelperStartOk(const HelperStartResult& r) {
-    return r.status == HelperStart::NotNeeded || r.status == HelperStart::Started;
-}
-
-// The caption and text of the error box for a start that failed, in plain English.
-inline constexpr const char* kHelperStartCaption = "No access to the drives";
-std::string HelperStartText(const HelperStartResult& r);
 
 // pkexec's absolute path, found when the program was configured.
 const char* PkexecPath();

@@ -1,4 +1,4 @@
-#include "shell/error_text.h"
+#include "common/error_text.h"
 
 namespace orm {
 

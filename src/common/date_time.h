@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "shell/sinks.h"
+#include "common/sinks.h"
 
 namespace orm {
 
