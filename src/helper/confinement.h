@@ -1,7 +1,7 @@
 // What the drive helper gives up before it reads its first request, so that a fault in its
 // request handling cannot become arbitrary code as root: its output, the right to gain
-// privileges, every capability but the two its ATA commands need, and every system call it
-// does not make.
+// privileges, every capability but the two its ATA commands need, every file outside /dev and
+// /sys, and every system call it does not make.
 #pragma once
 
 #include <cstdint>
@@ -18,11 +18,12 @@ inline constexpr std::uint64_t kKeptCapabilities =
     (std::uint64_t{1} << kCapSysRawio) | (std::uint64_t{1} << kCapSysAdmin);
 
 // Points standard output and error at /dev/null, keeps only kKeptCapabilities (of those the
-// process has), sets no-new-privileges and installs the system call allow-list. A call outside
-// the list fails with ENOSYS instead of ending the helper: the C library treats ENOSYS as
-// "this kernel lacks the call" and falls back to an older call that the list has, so a newer
-// library does not end the helper in the middle of a wipe, and the refused call still never
-// runs. Returns 0, or the errno of the step that failed (the helper must then not serve).
+// process has), sets no-new-privileges, restricts files to /dev and /sys (where the kernel has
+// Landlock) and installs the system call allow-list. A call outside the list fails with ENOSYS
+// instead of ending the helper: the C library treats ENOSYS as "this kernel lacks the call" and
+// falls back to an older call that the list has, so a newer library does not end the helper in
+// the middle of a wipe, and the refused call still never runs. Returns 0, or the errno of the
+// step that failed (the helper must then not serve).
 int Confine();
 
 }  // namespace orm::helper
