@@ -100,8 +100,9 @@ struct Filter {
     }
 };
 
-// Exactly the calls of the request loop (traced on glibc 2.36): the socket, the sysfs reads
-// and the device opens of a drive check, the two drive-command ioctls, memory, and the end.
+// The calls of the request loop as traced on glibc 2.36 (the socket, the sysfs reads and the
+// device opens of a drive check, the two drive-command ioctls, memory, the end), and beside
+// newfstatat the fstat and statx that other C libraries make for the same look, and lseek.
 int InstallAllowList() {
     Filter f;
     f.ctx = seccomp_init(SCMP_ACT_ERRNO(ENOSYS));
