@@ -192,8 +192,10 @@ int HelperClient::OpenDrive(const std::string& name, bool forWipe, int* fd, std:
 
 AtaSendResult HelperClient::SendAta(std::uint32_t id, const AtaCommand& cmd, std::uint8_t* data) {
     AtaSendResult result;
-    const std::uint8_t regs[helper::kRegsSize] = {cmd.features, cmd.count, cmd.lbaLow,  cmd.lbaMid,
-                                                  cmd.lbaHigh,  0xA0,      cmd.command, 0};
+    const std::uint8_t regs[helper::kRegsSize] = {cmd.features, cmd.count,
+                                                  cmd.lbaLow,   cmd.lbaMid,
+                                                  cmd.lbaHigh,  static_cast<std::uint8_t>(0xA0 | cmd.lbaBit),
+                                                  cmd.command,  0};
     helper::Answer a;
     if (!Exchange(helper::AtaRequest(id, regs), &a, nullptr) || a.opcode != helper::kAta) {
         result.err = EPIPE;
@@ -205,6 +207,10 @@ AtaSendResult HelperClient::SendAta(std::uint32_t id, const AtaCommand& cmd, std
     result.outcome.haveStatus = a.haveStatus;
     result.outcome.status = a.status;
     result.outcome.error = a.error;
+    result.outcome.haveRegisters = a.haveRegisters;
+    result.outcome.extended = a.extended;
+    const auto& r = a.registers;
+    result.outcome.registers = {r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8]};
     if (result.ok && cmd.dataIn && data != nullptr) std::memcpy(data, a.data.data(), helper::kDataSize);
     return result;
 }
