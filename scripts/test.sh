@@ -16,8 +16,8 @@ fi
 build=${ORMANDEL_BUILD_DIR:-build}
 # The prefix /usr lets the package test package this very build. The tests are switched on here
 # whatever an earlier configuration of this folder said.
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMANDEL_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr \
-  -DORMANDEL_TESTS=ON
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMANDEL_WERROR=ON \
+  -DCMAKE_INSTALL_PREFIX=/usr -DORMANDEL_TESTS=ON
 cmake --build "$build" -j"$(nproc)"
 
 # The Windows build (cross-compiled) and its tests under Wine.
