@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  nlohmann-json3-dev libudev1
+  nlohmann-json3-dev libudev1 libseccomp-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev
   fonts-liberation2 fonts-wine fonts-dejavu-core
   xvfb xauth imagemagick

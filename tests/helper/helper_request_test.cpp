@@ -153,7 +153,7 @@ TEST(HelperProgram, ServesOnlyItsSocketAndEndsWithIt) {
     EXPECT_EQ(std::system((helper + " --any </dev/null").c_str()), 2 << 8);
 
     orm::lnx::HelperClient client;
-    ASSERT_EQ(client.Start("env", helper).status, orm::HelperStart::Started);
+    ASSERT_EQ(client.Start("/usr/bin/env", helper).status, orm::HelperStart::Started);
     int fd = -1;
     std::uint32_t id = 0;
     EXPECT_EQ(client.OpenDrive("nosuchdisk0", true, &fd, &id), ENODEV);

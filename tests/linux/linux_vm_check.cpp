@@ -335,7 +335,8 @@ int main(int argc, char** argv) {
     }
     if (!helperPath.empty()) {
         LinuxKernelServices throughHelper;
-        const bool started = throughHelper.StartHelper("env", helperPath).status == HelperStart::Started;
+        // env in pkexec's place, by its absolute path as pkexec's is (the guest has /bin/env).
+        const bool started = throughHelper.StartHelper("/bin/env", helperPath).status == HelperStart::Started;
         Check(started, "the drive helper starts");
         if (started) {
             for (const Expected& e : disks) CheckHiddenSectors(throughHelper, e, "through the helper");
