@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Ormandel and starts the demo: the whole program on simulated
 # drives (demo/drives.json), so nothing on this machine is touched. Run as root the first time
-# (to install packages); later runs need no root.
+# (to install packages); later runs need no root. It builds in a folder of its own, without the
+# tests, so that it leaves nothing behind that scripts/test.sh would reuse.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
-build=${ORMANDEL_BUILD_DIR:-build}
+build=${ORMANDEL_DEMO_BUILD_DIR:-build-demo}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORMANDEL_TESTS=OFF
 cmake --build "$build" -j"$(nproc)" --target ormandel-demo ormandel ormandel-probe
 

@@ -9,7 +9,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  nlohmann-json3-dev libudev1 liburing-dev
+  nlohmann-json3-dev libudev1 libseccomp-dev liburing-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev
   fonts-liberation2 fonts-wine fonts-dejavu-core
   xvfb xauth imagemagick
@@ -22,7 +22,7 @@ if [[ "${1:-}" == "--bench" ]]; then
   packages+=(fio)
 fi
 if [[ "${1:-}" == "--tests" ]]; then
-  packages+=(googletest libgtest-dev libgmock-dev util-linux e2fsprogs dosfstools polkitd dbus)
+  packages+=(googletest libgtest-dev libgmock-dev util-linux e2fsprogs dosfstools polkitd dbus python3-dbusmock)
   packages+=(lintian desktop-file-utils appstream)
 fi
 

@@ -14,4 +14,5 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTAL
 cmake --build "$build" -j"$(nproc)"
 rm -f "$build"/ormandel_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
-ls "$PWD/$build"/ormandel_*.deb
+case $build in /*) ;; *) build=$PWD/$build ;; esac
+ls "$build"/ormandel_*.deb

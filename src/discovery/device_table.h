@@ -43,6 +43,11 @@ struct RunState {
     std::int64_t ChosenIndex = 0;  // 1-based position of the chosen drive; 0 until chosen
     bool DeviceChosen = false;
     Handle DeviceHandle = kNoHandle;
+    // Sectors the opened drive hides behind the end it reports, found by the details report:
+    // by a host protected area and by a device configuration overlay. 0 where none were found
+    // or they could not be read.
+    std::int64_t HiddenHpaSectors = 0;
+    std::int64_t HiddenDcoSectors = 0;
 
     // The record at 1-based position `position`.
     TDeviceTable& Record(std::int64_t position) {

@@ -1,7 +1,9 @@
 #include "helper/helper_client.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,32 +22,54 @@ namespace {
 constexpr int kPkexecDismissed = 126;
 constexpr int kPkexecNotAuthorized = 127;
 
+// The wait status of the child, or -1.
 int WaitFor(pid_t pid) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return status;
+}
+
+// How pkexec ended without starting the helper. At its terminal prompt, end-of-file stops it
+// with SIGTRAP (its text agent ends on a GLib error) and Ctrl-C with SIGINT: both are the
+// user's "no", like a dismissed dialog.
+HelperStart PkexecEnd(int status) {
+    if (status != -1 && WIFSIGNALED(status)) {
+        switch (WTERMSIG(status)) {
+            case SIGTRAP:
+            case SIGINT:
+            case SIGQUIT:
+            case SIGHUP:
+            case SIGTERM:
+                return HelperStart::Cancelled;
+            default:
+                return HelperStart::HelperFailed;
+        }
+    }
+    const int code = status == -1 ? -1 : WEXITSTATUS(status);
+    return code == kPkexecDismissed       ? HelperStart::Cancelled
+           : code == kPkexecNotAuthorized ? HelperStart::NotAuthorized
+                                          : HelperStart::HelperFailed;
 }
 
 }  // namespace
 
-std::string DefaultHelperPath() {
-    const auto isFile = [](const std::string& path) {
-        struct stat st {};
-        return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    };
+const char* PkexecPath() {
+    return ORMANDEL_PKEXEC_PATH;
+}
+
+std::string HelperPathFor(const std::string& exePath) {
     // A program run from its build tree takes the helper built with it, even where a package
     // is installed too: the two speak the same version of the frames.
-    const std::string build = ORMANDEL_HELPER_BUILD_PATH;
-    const std::string buildTree = std::string(ORMANDEL_BUILD_DIR) + "/";
+    if (exePath.starts_with(std::string(ORMANDEL_BUILD_DIR) + "/")) return ORMANDEL_HELPER_BUILD_PATH;
+    return ORMANDEL_HELPER_INSTALLED_PATH;
+}
+
+std::string DefaultHelperPath() {
     char self[4096];
     const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self);
-    if (n > 0 && std::string(self, static_cast<std::size_t>(n)).starts_with(buildTree) && isFile(build)) {
-        return build;
-    }
-    const std::string installed = ORMANDEL_HELPER_INSTALLED_PATH;
-    return isFile(installed) ? installed : build;
+    return HelperPathFor(n > 0 ? std::string(self, static_cast<std::size_t>(n)) : std::string());
 }
 
 HelperClient::~HelperClient() {
@@ -70,6 +94,18 @@ HelperStartResult HelperClient::Start(const std::string& pkexec, const std::stri
         result.detail = found;
         return result;
     }
+    if (!pkexec.starts_with('/')) {
+        result.status = HelperStart::NoPkexec;
+        result.detail = EINVAL;
+        return result;
+    }
+    // Before the socket exists, so that no other process of the user can take it (and with it
+    // the helper) out of this one while the password prompt is up.
+    if (::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0) != 0) {
+        result.status = HelperStart::HelperFailed;
+        result.detail = errno;
+        return result;
+    }
     int pair[2] = {-1, -1};
     if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
         result.status = HelperStart::HelperFailed;
@@ -84,7 +120,7 @@ HelperStartResult HelperClient::Start(const std::string& pkexec, const std::stri
     std::string helper = helperPath;
     char* argv[] = {program.data(), helper.data(), nullptr};
     pid_t pid = -1;
-    const int err = ::posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv, environ);
+    const int err = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(pair[1]);
     if (err != 0) {
@@ -104,12 +140,10 @@ HelperStartResult HelperClient::Start(const std::string& pkexec, const std::stri
     // pkexec (or the helper) ended without a word: its exit status says why.
     ::close(m_socket);
     m_socket = -1;
-    const int code = WaitFor(m_pid);
+    const int status = WaitFor(m_pid);
     m_pid = -1;
-    result.detail = code;
-    result.status = code == kPkexecDismissed       ? HelperStart::Cancelled
-                    : code == kPkexecNotAuthorized ? HelperStart::NotAuthorized
-                                                   : HelperStart::HelperFailed;
+    result.status = PkexecEnd(status);
+    result.detail = status == -1 ? -1 : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
     return result;
 }
 
@@ -158,8 +192,10 @@ int HelperClient::OpenDrive(const std::string& name, bool forWipe, int* fd, std:
 
 AtaSendResult HelperClient::SendAta(std::uint32_t id, const AtaCommand& cmd, std::uint8_t* data) {
     AtaSendResult result;
-    const std::uint8_t regs[helper::kRegsSize] = {cmd.features, cmd.count, cmd.lbaLow,  cmd.lbaMid,
-                                                  cmd.lbaHigh,  0xA0,      cmd.command, 0};
+    const std::uint8_t regs[helper::kRegsSize] = {cmd.features, cmd.count,
+                                                  cmd.lbaLow,   cmd.lbaMid,
+                                                  cmd.lbaHigh,  static_cast<std::uint8_t>(0xA0 | cmd.lbaBit),
+                                                  cmd.command,  0};
     helper::Answer a;
     if (!Exchange(helper::AtaRequest(id, regs), &a, nullptr) || a.opcode != helper::kAta) {
         result.err = EPIPE;
@@ -171,6 +207,10 @@ AtaSendResult HelperClient::SendAta(std::uint32_t id, const AtaCommand& cmd, std
     result.outcome.haveStatus = a.haveStatus;
     result.outcome.status = a.status;
     result.outcome.error = a.error;
+    result.outcome.haveRegisters = a.haveRegisters;
+    result.outcome.extended = a.extended;
+    const auto& r = a.registers;
+    result.outcome.registers = {r[0], r[1], r[2], r[3], r[4], r[5], r[6], r[7], r[8]};
     if (result.ok && cmd.dataIn && data != nullptr) std::memcpy(data, a.data.data(), helper::kDataSize);
     return result;
 }

@@ -15,8 +15,14 @@
 
 namespace orm::lnx {
 
-// The helper's path: for a program run from its build tree, the helper built beside it; else
-// the installed one where it exists, else the build tree's.
+// pkexec's absolute path, found when the program was configured.
+const char* PkexecPath();
+
+// The helper that the program at exePath starts: for a program in its build tree, the helper
+// built beside it; for any other, the installed one. Never one for the other: a missing helper
+// is reported, not replaced by one from a folder that someone else may be able to write.
+std::string HelperPathFor(const std::string& exePath);
+// HelperPathFor this very program.
 std::string DefaultHelperPath();
 
 class HelperClient {
@@ -26,8 +32,11 @@ class HelperClient {
     HelperClient(const HelperClient&) = delete;
     HelperClient& operator=(const HelperClient&) = delete;
 
-    // Runs `pkexec helperPath` (pkexec found on PATH unless a path is given) and waits until the
-    // helper says it runs, or pkexec ends: authentication may take as long as the user needs.
+    // Runs `pkexec helperPath` (pkexec by its absolute path; PATH is never searched) and waits
+    // until the helper says it runs, or pkexec ends: authentication may take as long as the
+    // user needs. From here on the program is not dumpable: its socket to the helper and the
+    // drives' descriptors are then out of reach of the user's other processes (no ptrace, no
+    // /proc/<pid>/fd), as a read-write disk descriptor takes ATA PASS-THROUGH(12) commands.
     HelperStartResult Start(const std::string& pkexec, const std::string& helperPath);
 
     // Opens the drive with this kernel name: read-only for the probe, exclusive read-write for

@@ -1,7 +1,8 @@
 // ormandel-helper: opens drives and sends them ATA commands for the program, as root. pkexec
 // starts it with one end of the program's socketpair as its standard input; it serves that
 // socket only, takes no arguments, reads no environment or configuration, and ends when the
-// socket closes (closing every descriptor it holds) or after a malformed request.
+// socket closes (closing every descriptor it holds) or after a malformed request. It confines
+// itself before it says that it runs, and so before the first request.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "helper/confinement.h"
 #include "helper/helper_protocol.h"
 #include "helper/request_handler.h"
 
@@ -56,6 +58,8 @@ bool Send(const std::vector<std::uint8_t>& bytes, int fd) {
 int main(int argc, char** /*argv*/) {
     if (argc != 1) return 2;
     if (!IsProgramSocket(kSocket)) return 2;
+    // A helper that cannot confine itself does not serve: the program sees it end unready.
+    if (orm::helper::Confine() != 0) return 3;
 
     orm::helper::RequestHandler handler;
     hp::Answer ready;

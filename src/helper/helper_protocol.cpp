@@ -125,6 +125,9 @@ std::vector<std::uint8_t> EncodeAnswer(const Answer& a) {
     f[kAnswerAta + 1] = a.haveStatus ? 1 : 0;
     f[kAnswerAta + 2] = a.status;
     f[kAnswerAta + 3] = a.error;
+    f[kAnswerRegs] = a.haveRegisters ? 1 : 0;
+    f[kAnswerRegs + 1] = a.extended ? 1 : 0;
+    std::memcpy(f.data() + kAnswerRegs + 2, a.registers.data(), a.registers.size());
     std::memcpy(f.data() + kAnswerData, a.data.data(), kDataSize);
     return f;
 }
@@ -141,6 +144,9 @@ bool DecodeAnswer(const std::uint8_t* bytes, std::size_t size, Answer* a) {
     a->haveStatus = bytes[kAnswerAta + 1] != 0;
     a->status = bytes[kAnswerAta + 2];
     a->error = bytes[kAnswerAta + 3];
+    a->haveRegisters = bytes[kAnswerRegs] != 0;
+    a->extended = bytes[kAnswerRegs + 1] != 0;
+    std::memcpy(a->registers.data(), bytes + kAnswerRegs + 2, a->registers.size());
     std::memcpy(a->data.data(), bytes + kAnswerData, kDataSize);
     return true;
 }

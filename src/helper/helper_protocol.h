@@ -11,7 +11,9 @@
 //   Close          4    drive id (4)
 //
 //   answer              errno (4, 0 = done), drive id (4), ATA outcome (4: ok, status came
-//                       back, status, error), data (512); an open's answer carries the drive's
+//                       back, status, error), returned registers (12: all came back, 48-bit,
+//                       count, LBA low, mid, high, device, then the previous count, LBA low,
+//                       mid, high, 0), data (512); an open's answer carries the drive's
 //                       descriptor (SCM_RIGHTS). The helper's first frame, Ready (0), says it
 //                       runs.
 #pragma once
@@ -26,7 +28,7 @@
 namespace orm::lnx::helper {
 
 inline constexpr std::uint8_t kMagic[4] = {'O', 'R', 'M', 'H'};
-inline constexpr std::uint8_t kVersion = 1;
+inline constexpr std::uint8_t kVersion = 2;
 
 enum Opcode : std::uint8_t {
     kReady = 0,
@@ -42,14 +44,16 @@ inline constexpr std::size_t kIdSize = 4;
 inline constexpr std::size_t kRegsSize = 8;
 inline constexpr std::size_t kMaxRequest = kHeaderSize + kNameField;
 inline constexpr std::size_t kDataSize = 512;
-inline constexpr std::size_t kAnswerPayload = 4 + kIdSize + 4 + kDataSize;
+inline constexpr std::size_t kReturnedRegsSize = 12;
+inline constexpr std::size_t kAnswerPayload = 4 + kIdSize + 4 + kReturnedRegsSize + kDataSize;
 inline constexpr std::size_t kAnswerSize = kHeaderSize + kAnswerPayload;
 
 // Offsets in an answer.
 inline constexpr std::size_t kAnswerErrno = kHeaderSize;
 inline constexpr std::size_t kAnswerId = kAnswerErrno + 4;
 inline constexpr std::size_t kAnswerAta = kAnswerId + kIdSize;
-inline constexpr std::size_t kAnswerData = kAnswerAta + 4;
+inline constexpr std::size_t kAnswerRegs = kAnswerAta + 4;
+inline constexpr std::size_t kAnswerData = kAnswerRegs + kReturnedRegsSize;
 static_assert(kAnswerData + kDataSize == kAnswerSize);
 
 // The payload length of a request opcode; 0 for an opcode that is no request.
@@ -72,6 +76,10 @@ struct Answer {
     bool haveStatus = false;
     std::uint8_t status = 0;
     std::uint8_t error = 0;
+    bool haveRegisters = false;
+    bool extended = false;
+    // count, LBA low, mid, high, device, previous count, LBA low, mid, high
+    std::array<std::uint8_t, 9> registers{};
     std::array<std::uint8_t, kDataSize> data{};
 };
 

@@ -67,10 +67,12 @@ Reply RequestHandler::Open(const std::string& name, std::uint8_t opcode) {
 }
 
 Reply RequestHandler::SendAta(std::uint32_t id, const std::uint8_t* regs) {
-    // Only IDENTIFY DEVICE and SMART ENABLE / DISABLE OPERATIONS / READ DATA pass, with the
-    // registers the program sends them with.
+    // Only IDENTIFY DEVICE, SMART ENABLE / DISABLE OPERATIONS / READ DATA and the read-only
+    // READ NATIVE MAX ADDRESS (EXT) and DEVICE CONFIGURATION IDENTIFY pass, with the registers
+    // the program sends them with.
     std::optional<lnx::AtaCommand> cmd = lnx::AcceptRegisters(regs, lnx::AtaCall::SmartSend);
     if (!cmd) cmd = lnx::AcceptRegisters(regs, lnx::AtaCall::SmartReceive);
+    if (!cmd) cmd = lnx::AcceptRegisters(regs, lnx::AtaCall::PassThrough);
     if (!cmd) return Refuse(hp::kAta, EINVAL);
     auto it = m_open.find(id);
     if (it == m_open.end()) return Refuse(hp::kAta, EBADF);
@@ -83,6 +85,11 @@ Reply RequestHandler::SendAta(std::uint32_t id, const std::uint8_t* regs) {
     a.haveStatus = sent.outcome.haveStatus;
     a.status = sent.outcome.status;
     a.error = sent.outcome.error;
+    a.haveRegisters = sent.outcome.haveRegisters;
+    a.extended = sent.outcome.extended;
+    const lnx::AtaRegistersBack& g = sent.outcome.registers;
+    a.registers = {g.count,    g.lbaLow,    g.lbaMid,    g.lbaHigh,   g.device,
+                   g.hobCount, g.hobLbaLow, g.hobLbaMid, g.hobLbaHigh};
     return Reply{hp::EncodeAnswer(a), -1, false};
 }
 

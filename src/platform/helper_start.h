@@ -9,7 +9,7 @@ namespace orm {
 enum class HelperStart {
     NotNeeded,      // the program runs as root and opens drives itself
     Started,        // the helper runs and answers
-    Cancelled,      // the authentication prompt was dismissed
+    Cancelled,      // the password prompt was dismissed, or ended by end-of-file or an interrupt
     NotAuthorized,  // not authorized, or pkexec failed (pkexec 127)
     NoPkexec,       // pkexec could not be started
     HelperMissing,  // the helper program is not there

@@ -97,6 +97,18 @@ inline constexpr std::uint8_t SMART_DISABLE_OPERATIONS = 0xD9;
 inline constexpr std::uint8_t SMART_CYL_LOW = 0x4F;
 inline constexpr std::uint8_t SMART_CYL_HI = 0xC2;
 
+// The read-only commands that find sectors hidden behind the drive's reported end, sent through
+// IOCTL_ATA_PASS_THROUGH. None of them changes the drive.
+inline constexpr std::uint8_t ATA_READ_NATIVE_MAX_ADDRESS = 0xF8;
+inline constexpr std::uint8_t ATA_READ_NATIVE_MAX_ADDRESS_EXT = 0x27;
+inline constexpr std::uint8_t ATA_DEVICE_CONFIGURATION = 0xB1;
+inline constexpr std::uint8_t DCO_IDENTIFY = 0xC2;  // the features register of DEVICE CONFIGURATION
+
+// ATA_PASS_THROUGH_EX.AtaFlags
+inline constexpr std::uint16_t ATA_FLAGS_DRDY_REQUIRED = 0x01;
+inline constexpr std::uint16_t ATA_FLAGS_DATA_IN = 0x02;
+inline constexpr std::uint16_t ATA_FLAGS_48BIT_COMMAND = 0x08;
+
 // ---- Layouts (Windows packing) -------------------------------------------------------------
 #pragma pack(push, 1)
 struct STORAGE_PROPERTY_QUERY {
@@ -189,6 +201,25 @@ struct SENDCMDOUTPARAMS {
 };
 #pragma pack(pop)
 
+// The 64-bit Windows layout (the program is built for x64 only): DataBufferOffset is pointer
+// sized and aligned, so the structure has 4 bytes of padding before it. The task files are
+// IDEREGS-ordered (features/error, count, LBA low, mid, high, device, command/status, reserved);
+// PreviousTaskFile holds the high-order bytes of a 48-bit command, both ways.
+struct ATA_PASS_THROUGH_EX {
+    std::uint16_t Length;
+    std::uint16_t AtaFlags;
+    std::uint8_t PathId;
+    std::uint8_t TargetId;
+    std::uint8_t Lun;
+    std::uint8_t ReservedAsUchar;
+    std::uint32_t DataTransferLength;
+    std::uint32_t TimeOutValue;
+    std::uint32_t ReservedAsUlong;
+    std::uint64_t DataBufferOffset;
+    std::uint8_t PreviousTaskFile[8];
+    std::uint8_t CurrentTaskFile[8];
+};
+
 struct SRB_IO_CONTROL {
     std::uint32_t HeaderLength;
     std::uint8_t Signature[8];
@@ -231,6 +262,13 @@ static_assert(sizeof(DRIVERSTATUS) == 12);
 static_assert(sizeof(SENDCMDOUTPARAMS) == 17);
 static_assert(offsetof(SENDCMDOUTPARAMS, DriverStatus) == 4);
 static_assert(offsetof(SENDCMDOUTPARAMS, bBuffer) == 16);
+static_assert(sizeof(ATA_PASS_THROUGH_EX) == 48);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, AtaFlags) == 2);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, DataTransferLength) == 8);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, TimeOutValue) == 12);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, DataBufferOffset) == 24);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, PreviousTaskFile) == 32);
+static_assert(offsetof(ATA_PASS_THROUGH_EX, CurrentTaskFile) == 40);
 static_assert(sizeof(SRB_IO_CONTROL) == 28);
 static_assert(offsetof(SRB_IO_CONTROL, Signature) == 4);
 static_assert(offsetof(SRB_IO_CONTROL, Timeout) == 12);
@@ -249,6 +287,8 @@ inline constexpr std::uint32_t kMiniportDataOffset = 44;     // 28 + 16
 inline constexpr std::uint32_t kMiniportMinReturned = 556;   // 44 + 512
 inline constexpr std::uint32_t kMiniportTimeout = 120;       // seconds
 inline constexpr std::uint32_t kQueryBufferLength = 512;
+inline constexpr std::uint32_t kAtaPassThroughHeader = 48;   // ATA_PASS_THROUGH_EX; its data follow it
+inline constexpr std::uint32_t kAtaPassThroughTimeout = 10;  // seconds
 
 // ---- Little-endian helpers (see bytes_text.h) -----------------------------------------------
 using orm::GetLe16;

@@ -22,9 +22,16 @@ std::int64_t CapacityBytes(std::int64_t sectors, std::int64_t sectorSize) {
                                      static_cast<std::uint64_t>(sectorSize));
 }
 
+// "1,234,567 sectors (632.09 Mbytes)"
+std::string SectorsText(std::int64_t sectors, const T_IDE_PASSPORT& r, char decimalSeparator) {
+    return GroupDigits(sectors) + " sectors (" +
+           SizeText(CapacityBytes(sectors, r.SectorSize), decimalSeparator) + ")";
+}
+
 }  // namespace
 
-void WriteIdentifyDetails(const T_IDE_PASSPORT& r, char decimalSeparator, LineSink& log) {
+void WriteIdentifyDetails(const T_IDE_PASSPORT& r, char decimalSeparator, LineSink& log,
+                          const HiddenSectors& hidden) {
     log.Line("Model: " + r.Model);
     log.Line("Firmware Revision: " + r.FirmwareRevision);
     log.Line("Serial Number: " + r.SerialNumber);
@@ -58,6 +65,15 @@ void WriteIdentifyDetails(const T_IDE_PASSPORT& r, char decimalSeparator, LineSi
     log.Line(Supported(r.SmartSupported, "SMART is supported", "SMART is not supported"));
     log.Line(Supported(r.HpaSupported, "HPA (Host-protected area) is supported",
                        "HPA (Host-protected area) is not supported"));
+    if (hidden.hpa.value_or(0) > 0) {
+        log.Line("Hidden by a host protected area: " + SectorsText(*hidden.hpa, r, decimalSeparator) +
+                 "; the drive's native size is " + GroupDigits(*hidden.nativeSectors) + " sectors");
+    }
+    if (hidden.dco.value_or(0) > 0) {
+        log.Line(
+            "Hidden by a device configuration overlay: " + SectorsText(*hidden.dco, r, decimalSeparator) +
+            "; the drive's full size is " + GroupDigits(*hidden.dcoSectors) + " sectors");
+    }
     log.Line(Supported(r.AamSupported, "AAM (Automatic acoustic management) is supported",
                        "AAM (Automatic acoustic management) is not supported"));
     log.Line(Supported(r.StreamingSupported, "Streaming feature set is supported",
@@ -72,20 +88,23 @@ void WriteIdentifyDetails(const T_IDE_PASSPORT& r, char decimalSeparator, LineSi
     }
 }
 
-void ReportDeviceDetails(ReportContext& ctx) {
+HiddenSectors ReportDeviceDetails(ReportContext& ctx) {
     WriteReportHeader(ctx, "Device details for ");
     const TDeviceTable& chosen = ctx.state.Chosen();
     if (chosen.BusType != kAtaBusType) {
         ctx.log.Line("Details are unavailable because the device is not a Native IDE or SATA device.");
-        return;
+        return {};
     }
     AtaBlock identify{};
     if (!AtaIdentify(ctx.ks, ctx.state.DeviceHandle, chosen.DriveNumber, identify)) {
         ctx.log.Line("Details are unavailable: Internal error.");
         ctx.log.Line(std::string("Please post this problem on ") + kSupportForumAddress);
-        return;
+        return {};
     }
-    WriteIdentifyDetails(DecodeIdentifyData(identify), ctx.regional.DecimalSeparator(), ctx.log);
+    const HiddenSectors hidden =
+        DetectHiddenSectors(ctx.ks, ctx.state.DeviceHandle, chosen.DriveNumber, identify);
+    WriteIdentifyDetails(DecodeIdentifyData(identify), ctx.regional.DecimalSeparator(), ctx.log, hidden);
+    return hidden;
 }
 
 }  // namespace orm

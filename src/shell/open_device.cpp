@@ -57,7 +57,9 @@ bool OpenChosenDevice(KernelServices& ks, RunState& state, OpenDeviceView& view,
 
     view.SetStatusPanel1(name);
     ReportContext report{ks, state, regional, detailsLog};
-    ReportDeviceDetails(report);
+    const HiddenSectors hidden = ReportDeviceDetails(report);
+    state.HiddenHpaSectors = hidden.hpa.value_or(0);
+    state.HiddenDcoSectors = hidden.dco.value_or(0);
     return true;
 }
 

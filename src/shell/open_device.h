@@ -28,7 +28,8 @@ class OpenDeviceView {
 };
 
 // Puts the disk name into the label, opens the chosen record's device into DeviceHandle and,
-// only when that worked, fills status panel 1 and writes the details report into `detailsLog`.
+// only when that worked, fills status panel 1 and writes the details report into `detailsLog`,
+// keeping the hidden sectors the report found in `state` for the wipe.
 // A failed open (invalid handle, or any last error besides 0) is reported once through `fatal`
 // and gives false; DeviceHandle then stays kNoHandle.
 //

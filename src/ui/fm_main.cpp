@@ -82,6 +82,11 @@ QWidget* ButtonStrip(const char* name, int height, QPushButton* button, int top,
 // disabling them: a disabled progress bar or memo is drawn greyed, and these must look alive
 // while the wipe moves the bar and writes its log. While closed, the widgets take no focus and
 // every mouse, wheel and key event sent to them is dropped.
+//
+// Focus policies are saved and restored only on widgets without a focus proxy: setting a
+// policy on a widget also sets it on its proxy, so restoring a scroll area viewport's own
+// NoFocus would leave its memo with NoFocus for good (and the page control's would overwrite
+// its tab bar's). Those widgets never take focus themselves; their proxies are gated directly.
 class InputGate : public QObject {
   public:
     InputGate(QWidget* area, QObject* parent) : QObject(parent), m_area(area) {
@@ -95,7 +100,7 @@ class InputGate : public QObject {
         if (open == m_open) return;
         m_open = open;
         for (auto& [widget, policy] : m_widgets) {
-            if (widget.isNull()) continue;
+            if (widget.isNull() || widget->focusProxy() != nullptr) continue;
             if (!open) policy = widget->focusPolicy();
             widget->setFocusPolicy(open ? policy : Qt::NoFocus);
         }
@@ -344,8 +349,10 @@ void TFmMain::keyPressEvent(QKeyEvent* event) {
 }
 
 void TFmMain::btRunBenchmarksClick() {
-    WipeContext ctx{m_services.ks, m_services.state, m_services.regional, *m_wipeLog,
-                    *m_progress,   *m_pump,          m_services.boxes,    *this};
+    WipeSleepBlock boxes(m_services.boxes, m_services.sleep,
+                         WipeSleepReason(m_services.state, m_services.regional.DecimalSeparator()));
+    WipeContext ctx{
+        m_services.ks, m_services.state, m_services.regional, *m_wipeLog, *m_progress, *m_pump, boxes, *this};
     RunWipeCommand(ctx);
 }
 

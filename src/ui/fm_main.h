@@ -11,6 +11,7 @@
 #include "shell/open_device.h"
 #include "ui/design_scale.h"
 #include "ui/qt_sinks.h"
+#include "wipe/sleep_block.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -37,6 +38,7 @@ struct ShellServices {
     MessageBoxes& boxes;
     FatalSink& fatal;
     SetupApiBinding& setup;
+    SleepBlocker& sleep;  // held from the Yes to a wipe until its closing box
 };
 
 enum class ShowResult {

@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
     orm::ui::InstallFonts();
     orm::lnx::LinuxKernelServices ks;
     orm::ui::QtMessageBoxes boxes;
-    const int refused =
-        orm::ui::StartDriveAccess(ks, boxes, ::geteuid() == 0, "pkexec", orm::lnx::DefaultHelperPath());
+    const int refused = orm::ui::StartDriveAccess(ks, boxes, ::geteuid() == 0, orm::lnx::PkexecPath(),
+                                                  orm::lnx::DefaultHelperPath());
     if (refused != 0) return refused;
     return orm::ui::RunProgram(app, ks, &orm::ui::ExitNow);
 }

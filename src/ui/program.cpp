@@ -6,6 +6,7 @@
 #include "shell/setup_library.h"
 #include "ui/fm_choose.h"
 #include "ui/fm_main.h"
+#include "ui/logind_inhibitor.h"
 
 namespace orm::ui {
 
@@ -15,10 +16,11 @@ int RunProgram(QApplication& app, KernelServices& ks, ExitFunction exitProcess, 
     QtMessageBoxes boxes;
     QtFatalSink fatal(boxes, std::move(exitProcess));
     SetupApiBinding setup;
+    LogindInhibitor sleep;
 
     // Created first, the main window is the application's main window; the chooser stays
     // hidden until start-up hands over to it.
-    TFmMain main(ShellServices{ks, state, regional, boxes, fatal, setup});
+    TFmMain main(ShellServices{ks, state, regional, boxes, fatal, setup, sleep});
     TFmChoose chooser(ks, state, regional, boxes);
 
     switch (main.FormShow(chooser)) {

@@ -206,8 +206,10 @@ void TFmMain::SetCopyright(const std::string& line) {
 }
 
 void TFmMain::btRunBenchmarksClick() {
-    WipeContext ctx{m_services.ks, m_services.state, m_services.regional, *m_wipeLog,
-                    *m_progress,   *m_pump,          m_services.boxes,    *this};
+    WipeSleepBlock boxes(m_services.boxes, m_services.sleep,
+                         WipeSleepReason(m_services.state, m_services.regional.DecimalSeparator()));
+    WipeContext ctx{
+        m_services.ks, m_services.state, m_services.regional, *m_wipeLog, *m_progress, *m_pump, boxes, *this};
     RunWipeCommand(ctx);
 }
 
@@ -299,6 +301,16 @@ LRESULT TFmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DRAWITEM:
             if (wParam == kLogo) DrawLogo(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
+        case kSwitchPage:
+            // Like a click on the next or previous tab, round the ends; not while busy, when the
+            // page control is disabled. The focus leaves a page that is hidden for the tabs.
+            if (IsWindowEnabled(pages)) {
+                const int count = TabCtrl_GetItemCount(pages);
+                SelectPage((TabCtrl_GetCurSel(pages) + (wParam != 0 ? 1 : count - 1)) % count);
+                HWND focus = GetFocus();
+                if (focus != nullptr && !IsWindowVisible(focus)) SetFocus(pages);
+            }
+            return 1;
         case WM_CLOSE:
             FormClose();
             return 0;

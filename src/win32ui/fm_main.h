@@ -13,6 +13,7 @@
 #include "shell/setup_library.h"
 #include "win32ui/win32_sinks.h"
 #include "win32ui/window_kit.h"
+#include "wipe/sleep_block.h"
 
 namespace orm::win32ui {
 
@@ -26,6 +27,7 @@ struct ShellServices {
     MessageBoxes& boxes;
     FatalSink& fatal;
     SetupApiBinding& setup;
+    SleepBlocker& sleep;  // held from the Yes to a wipe until its closing box
 };
 
 enum class ShowResult {

@@ -3,6 +3,7 @@
 #include "win32ui/common_controls.h"
 
 #include "shell/setup_library.h"
+#include "win32ui/execution_state.h"
 #include "win32ui/fm_choose.h"
 #include "win32ui/fm_main.h"
 
@@ -18,10 +19,11 @@ int RunProgram(HINSTANCE instance, KernelServices& ks, ExitFunction exitProcess)
     Win32MessageBoxes boxes;
     Win32FatalSink fatal(boxes, std::move(exitProcess));
     SetupApiBinding setup;
+    ExecutionStateBlock sleep;
 
     // Created first, the main window is the application's main window; the chooser stays hidden
     // until start-up hands over to it.
-    TFmMain main(instance, ShellServices{ks, state, regional, boxes, fatal, setup});
+    TFmMain main(instance, ShellServices{ks, state, regional, boxes, fatal, setup, sleep});
     TFmChoose chooser(instance, main.Window(), ks, state, regional, boxes);
 
     switch (main.FormShow(chooser)) {

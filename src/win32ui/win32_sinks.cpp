@@ -158,6 +158,13 @@ void Win32FatalSink::Fatal(const std::string& text, const std::string& caption) 
 }
 
 void DispatchWithDialogKeys(HWND dialogWindow, MSG& msg) {
+    // A plain tab control leaves Ctrl+Tab to its window, as property sheets take it; the dialog
+    // manager would otherwise hand it to the focused memo or treat it as Tab.
+    if (dialogWindow != nullptr && msg.message == WM_KEYDOWN && msg.wParam == VK_TAB &&
+        GetKeyState(VK_CONTROL) < 0 && (msg.hwnd == dialogWindow || IsChild(dialogWindow, msg.hwnd))) {
+        const WPARAM forward = GetKeyState(VK_SHIFT) < 0 ? 0 : 1;
+        if (SendMessageA(dialogWindow, kSwitchPage, forward, 0) != 0) return;
+    }
     if (dialogWindow != nullptr && IsDialogMessageA(dialogWindow, &msg)) return;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);

@@ -85,8 +85,13 @@ class Win32MessagePump : public MessagePump {
     const RunState& m_state;
 };
 
-// Dispatches one message to its window, letting `dialogWindow` handle Tab, Enter, Escape and
-// mnemonics first.
+// Ctrl+Tab (wParam 1) and Ctrl+Shift+Tab (wParam 0) pressed anywhere in a window, sent to that
+// window before dialog keys are handled. A window with pages switches to the next or previous one
+// and answers nonzero; a window without pages leaves it to DefWindowProc, which answers 0.
+inline constexpr UINT kSwitchPage = WM_APP + 16;
+
+// Dispatches one message to its window, letting `dialogWindow` handle Ctrl+Tab (kSwitchPage),
+// Tab, Enter, Escape and mnemonics first.
 void DispatchWithDialogKeys(HWND dialogWindow, MSG& msg);
 
 }  // namespace orm::win32ui

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/date_time.h"
+#include "discovery/size_text.h"
 #include "platform/win_layouts.h"
 #include "wipe/wipe_arithmetic.h"
 #include "wipe/zero_buffer.h"
@@ -19,6 +20,7 @@ class Wipe {
     WipeOutcome Run() {
         ZeroBuffer zeroes(static_cast<std::size_t>(WipeChunkSize));
         m_outcome.total = WipeTotal(m_ctx.state.Chosen());
+        m_outcome.hiddenSectors = m_ctx.state.HiddenHpaSectors + m_ctx.state.HiddenDcoSectors;
 
         if (!PumpKeepsHandle()) return Stopped(0);
 
@@ -41,10 +43,12 @@ class Wipe {
         m_ctx.progress.SetPosition(100);
         const std::string closing = WipeClosingText(m_outcome);
         Log(closing);
-        if (m_outcome.Clean()) {
-            m_ctx.boxes.Show(closing, kWipeDoneCaption, BoxIcon::Information);
-        } else {
+        if (!m_outcome.Clean()) {
             m_ctx.boxes.Show(closing, kWipeErrorsCaption, BoxIcon::Warning);
+        } else if (m_outcome.hiddenSectors > 0) {
+            m_ctx.boxes.Show(closing, kWipeHiddenCaption, BoxIcon::Warning);
+        } else {
+            m_ctx.boxes.Show(closing, kWipeDoneCaption, BoxIcon::Information);
         }
         return m_outcome;
     }
@@ -244,15 +248,22 @@ bool DriveGoneError(std::uint32_t code) {
 }
 
 std::string WipeClosingText(const WipeOutcome& outcome) {
-    if (outcome.Clean()) return kWipeDoneText;
+    const std::string hidden = GroupDigits(outcome.hiddenSectors);
+    if (outcome.Clean()) {
+        if (outcome.hiddenSectors <= 0) return kWipeDoneText;
+        return "Wipe is done for the sectors the system sees: they are all zeroed. The " + hidden +
+               " hidden sectors are not erased, so the drive is not fully erased.";
+    }
+    const std::string notErased =
+        outcome.hiddenSectors > 0 ? " The " + hidden + " hidden sectors are not erased either." : "";
     if (outcome.driveGone) {
         return "Wipe stopped at offset " + std::to_string(outcome.stoppedAt) +
                ": the drive is no longer connected (error code " + std::to_string(outcome.goneError) +
-               "). The drive is not fully erased.";
+               "). The drive is not fully erased." + notErased;
     }
     if (outcome.handleClosed) {
         return "Wipe stopped at offset " + std::to_string(outcome.stoppedAt) +
-               ": the main window was closed. The drive is not fully erased.";
+               ": the main window was closed. The drive is not fully erased." + notErased;
     }
     std::string text = "Wipe finished with errors: ";
     if (outcome.failedChunks > 0) {
@@ -262,8 +273,18 @@ std::string WipeClosingText(const WipeOutcome& outcome) {
         if (outcome.flushFailed) text += " and ";
     }
     if (outcome.flushFailed) text += "the drive's write cache could not be flushed";
-    text += ". The drive is not fully erased.";
+    text += ". The drive is not fully erased." + notErased;
     return text;
+}
+
+std::string HiddenSectorsLine(std::int64_t hpaSectors, std::int64_t dcoSectors) {
+    if (hpaSectors <= 0 && dcoSectors <= 0) return {};
+    std::string by;
+    if (hpaSectors > 0) by = "a host protected area";
+    if (hpaSectors > 0 && dcoSectors > 0) by += " and ";
+    if (dcoSectors > 0) by += "a device configuration overlay";
+    return "Hidden sectors: " + GroupDigits(hpaSectors + dcoSectors) +
+           " sectors behind the device size are hidden by " + by + "; this wipe cannot reach them.";
 }
 
 WipeOutcome WipeDevice(WipeContext& ctx) {

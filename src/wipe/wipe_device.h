@@ -16,6 +16,7 @@ inline constexpr const char* kWipeDoneText =
     "Wipe is done. You will have to create partitions and format this drive.   ";
 inline constexpr const char* kWipeDoneCaption = "Format";
 inline constexpr const char* kWipeErrorsCaption = "Wipe finished with errors";
+inline constexpr const char* kWipeHiddenCaption = "Wipe finished with a warning";
 
 // Positioning attempts at one offset before its chunk is given up as failed.
 inline constexpr int kSeekAttempts = 3;
@@ -25,15 +26,16 @@ inline constexpr int kSeekAttempts = 3;
 inline constexpr std::uint32_t kWipeQueueDepth = 4;
 
 struct WipeOutcome {
-    std::int64_t total = 0;         // bytes the wipe set out to write
-    std::int64_t failedChunks = 0;  // chunks not positioned (after every attempt) or not written whole
-    std::int64_t failedBytes = 0;   // the lengths of those chunks added up
-    bool flushFailed = false;       // the drive did not confirm that the data is on the medium
-    bool handleClosed = false;      // the main window closed DeviceHandle during a pump
-    bool driveGone = false;         // a positioning, write or flush said the drive is no longer there
-    std::uint32_t goneError = 0;    // with driveGone: the error code that said so
-    std::int64_t stoppedAt = 0;     // with handleClosed or driveGone: the offset of the first chunk not
-                                    // written (the total when the flush failed)
+    std::int64_t total = 0;          // bytes the wipe set out to write
+    std::int64_t failedChunks = 0;   // chunks not positioned (after every attempt) or not written whole
+    std::int64_t failedBytes = 0;    // the lengths of those chunks added up
+    bool flushFailed = false;        // the drive did not confirm that the data is on the medium
+    bool handleClosed = false;       // the main window closed DeviceHandle during a pump
+    bool driveGone = false;          // a positioning, write or flush said the drive is no longer there
+    std::uint32_t goneError = 0;     // with driveGone: the error code that said so
+    std::int64_t stoppedAt = 0;      // with handleClosed or driveGone: the offset of the first chunk not
+                                     // written (the total when the flush failed)
+    std::int64_t hiddenSectors = 0;  // sectors the drive hides behind its end, which no wipe reaches
 
     bool Clean() const { return failedChunks == 0 && !flushFailed && !handleClosed && !driveGone; }
 };
@@ -42,9 +44,14 @@ struct WipeOutcome {
 // by the system), as opposed to an error of the medium: nothing sent after them can reach it.
 bool DriveGoneError(std::uint32_t code);
 
-// The wipe log's last line: the program's "done" sentence for a clean wipe, otherwise a plain
-// account of what could not be written, or of where a wipe stopped by the window's close ended.
+// The wipe log's last line: the program's "done" sentence for a clean wipe of a drive that hides
+// nothing, otherwise a plain account of what could not be written, or of where a wipe stopped by
+// the window's close ended; sectors the drive hides are named as not erased in every account.
 std::string WipeClosingText(const WipeOutcome& outcome);
+
+// The line after the wipe log's header for a drive that hides sectors: how many, and that the
+// wipe cannot reach them. Empty when the drive hides none that are known.
+std::string HiddenSectorsLine(std::int64_t hpaSectors, std::int64_t dcoSectors);
 
 // Runs one wipe of the chosen drive. The busy state is the caller's.
 //
@@ -71,6 +78,9 @@ std::string WipeClosingText(const WipeOutcome& outcome);
 // once, without another call on the handle, logs where it stopped and shows no box, since the
 // program ends as soon as the click handler returns. Closing a handle waits for the writes in
 // flight on it, so none outlives it.
+//
+// A drive that hides sectors (RunState's hidden counts) closes with the warning box even when
+// every visible sector was written: those sectors are not erased.
 WipeOutcome WipeDevice(WipeContext& ctx);
 
 }  // namespace orm

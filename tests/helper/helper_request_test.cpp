@@ -32,6 +32,12 @@ Bytes Ata(std::uint8_t command, std::uint8_t features) {
     return hp::AtaRequest(1, regs);
 }
 
+// Any IDEREGS block: features, count, LBA low, mid, high, device, command.
+Bytes Regs(std::uint8_t features, std::uint8_t count, std::uint8_t device, std::uint8_t command) {
+    const std::uint8_t regs[8] = {features, count, 0, 0, 0, device, command, 0};
+    return hp::AtaRequest(1, regs);
+}
+
 Bytes With(Bytes b, std::size_t at, std::uint8_t value) {
     if (at >= b.size()) b.resize(at + 1, 0);
     b[at] = value;
@@ -94,6 +100,23 @@ TEST(HelperRequest, RefusesWhatTheProgramNeverAsks) {
         {"SMART with another feature", Ata(0xB0, 0xD6), false, false, EINVAL, false},
         {"a register byte past the eight", With(ident, 19, 1), false, false, EINVAL, false},
         {"IDENTIFY on a drive never opened", ident, false, false, EBADF, false},
+        // The read-only commands that find hidden sectors pass (to a drive never opened), and
+        // every near miss of them, and what changes a drive's size or locks its overlay, not.
+        {"READ NATIVE MAX ADDRESS EXT", Regs(0, 0, 0xE0, 0x27), false, false, EBADF, false},
+        {"READ NATIVE MAX ADDRESS, drive 1", Regs(0, 0, 0xF0, 0xF8), false, false, EBADF, false},
+        {"DEVICE CONFIGURATION IDENTIFY", Regs(0xC2, 0, 0xA0, 0xB1), false, false, EBADF, false},
+        {"READ NATIVE MAX without the LBA bit", Regs(0, 0, 0xA0, 0x27), false, false, EINVAL, false},
+        {"READ NATIVE MAX with a feature", Regs(1, 0, 0xE0, 0xF8), false, false, EINVAL, false},
+        {"READ NATIVE MAX with a count", Regs(0, 1, 0xE0, 0x27), false, false, EINVAL, false},
+        {"READ NATIVE MAX, device 0x40", Regs(0, 0, 0x40, 0x27), false, false, EINVAL, false},
+        {"SET MAX ADDRESS", Regs(0, 0, 0xE0, 0xF9), false, false, EINVAL, false},
+        {"SET MAX ADDRESS EXT", Regs(0, 0, 0xE0, 0x37), false, false, EINVAL, false},
+        {"DCO RESTORE", Regs(0xC0, 0, 0xA0, 0xB1), false, false, EINVAL, false},
+        {"DCO FREEZE LOCK", Regs(0xC1, 0, 0xA0, 0xB1), false, false, EINVAL, false},
+        {"DCO SET", Regs(0xC3, 0, 0xA0, 0xB1), false, false, EINVAL, false},
+        {"DCO IDENTIFY with a count", Regs(0xC2, 1, 0xA0, 0xB1), false, false, EINVAL, false},
+        {"DCO IDENTIFY with the LBA bit", Regs(0xC2, 0, 0xE0, 0xB1), false, false, EINVAL, false},
+        {"SECURITY FREEZE LOCK", Regs(0, 0, 0xA0, 0xF5), false, false, EINVAL, false},
         {"closing a drive never opened", hp::CloseRequest(5), false, false, EBADF, false},
         {"a truncated header", Bytes(ident.begin(), ident.begin() + 6), false, false, EPROTO, true},
         {"a truncated payload", Bytes(ident.begin(), ident.end() - 1), false, false, EPROTO, true},
@@ -101,7 +124,7 @@ TEST(HelperRequest, RefusesWhatTheProgramNeverAsks) {
         {"a length that is not the opcode's", shortLength, false, false, EPROTO, true},
         {"an unknown opcode", With(hp::CloseRequest(1), 5, 9), false, false, EPROTO, true},
         {"the Ready opcode", With(hp::CloseRequest(1), 5, 0), false, false, EPROTO, true},
-        {"another version", With(ident, 4, 2), false, false, EPROTO, true},
+        {"another version", With(ident, 4, hp::kVersion + 1), false, false, EPROTO, true},
         {"a wrong magic", With(ident, 0, 'X'), false, false, EPROTO, true},
         {"a descriptor from the client", hp::CloseRequest(1), true, false, EPROTO, true},
     };
@@ -130,7 +153,7 @@ TEST(HelperProgram, ServesOnlyItsSocketAndEndsWithIt) {
     EXPECT_EQ(std::system((helper + " --any </dev/null").c_str()), 2 << 8);
 
     orm::lnx::HelperClient client;
-    ASSERT_EQ(client.Start("env", helper).status, orm::HelperStart::Started);
+    ASSERT_EQ(client.Start("/usr/bin/env", helper).status, orm::HelperStart::Started);
     int fd = -1;
     std::uint32_t id = 0;
     EXPECT_EQ(client.OpenDrive("nosuchdisk0", true, &fd, &id), ENODEV);

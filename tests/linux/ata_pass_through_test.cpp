@@ -71,6 +71,27 @@ TEST(AtaPassThroughCdb, DataInAndNonDataForms) {
     EXPECT_EQ(BuildAta16Cdb(*AcceptRegisters(enable.data(), AtaCall::SmartSend)), enableCdb);
 }
 
+// The hidden-sector commands: non-data with CK_COND and the LBA bit (EXTEND for the 48-bit one),
+// as measured on QEMU's disks; DCO IDENTIFY as a one-block PIO data-in.
+TEST(AtaPassThroughCdb, HiddenSectorCommands) {
+    const Regs nativeExt = {0, 0, 0, 0, 0, 0xE0, 0x27, 0};
+    const Regs native = {0, 0, 0, 0, 0, 0xF0, 0xF8, 0};
+    const Regs dco = {0xC2, 0, 0, 0, 0, 0xA0, 0xB1, 0};
+    const std::array<std::uint8_t, 16> nativeExtCdb = {0x85, 0x07, 0x20, 0, 0, 0,    0,    0,
+                                                       0,    0,    0,    0, 0, 0x40, 0x27, 0};
+    const std::array<std::uint8_t, 16> nativeCdb = {0x85, 0x06, 0x20, 0, 0, 0,    0,    0,
+                                                    0,    0,    0,    0, 0, 0x40, 0xF8, 0};
+    const std::array<std::uint8_t, 16> dcoCdb = {0x85, 0x08, 0x0E, 0, 0xC2, 0, 1,    0,
+                                                 0,    0,    0,    0, 0,    0, 0xB1, 0};
+    EXPECT_EQ(BuildAta16Cdb(*AcceptRegisters(nativeExt.data(), AtaCall::PassThrough)), nativeExtCdb);
+    EXPECT_EQ(BuildAta16Cdb(*AcceptRegisters(native.data(), AtaCall::PassThrough)), nativeCdb);
+    EXPECT_EQ(BuildAta16Cdb(*AcceptRegisters(dco.data(), AtaCall::PassThrough)), dcoCdb);
+    // Only through IOCTL_ATA_PASS_THROUGH, and nothing else through it.
+    EXPECT_FALSE(AcceptRegisters(nativeExt.data(), AtaCall::SmartSend));
+    const Regs identify = {0, 1, 1, 0, 0, 0xA0, 0xEC, 0};
+    EXPECT_FALSE(AcceptRegisters(identify.data(), AtaCall::PassThrough));
+}
+
 TEST(AtaPassThroughCdb, DriveCommandArgs) {
     const Regs read = {0xD0, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0, 0};
     const Regs enable = {0xD8, 1, 1, 0x4F, 0xC2, 0xA0, 0xB0, 0};
@@ -134,7 +155,7 @@ TEST(SgResultReading, SuccessAndRefusalAsDrivesReallyAnswer) {
         {"aborted, fixed format", Result(2, 0, 8, abortedFixed), false, false},
         {"aborted, descriptor format", Result(2, 0, 8, abortedDescriptor), false, true},
         {"illegal request", Result(2, 0, 8, illegalRequest), false, false},
-        {"recovered, fixed format", Result(2, 0, 8, recoveredFixed), true, false},
+        {"recovered, fixed format", Result(2, 0, 8, recoveredFixed), true, true},
         {"check condition without sense", Result(2, 0, 8, none), false, false},
         {"unreadable sense", Result(2, 0, 8, garbage), false, false},
         {"transport error", Result(0, 0x01, 0, none), false, false},
@@ -150,6 +171,34 @@ TEST(SgResultReading, SuccessAndRefusalAsDrivesReallyAnswer) {
     const AtaOutcome err = EvaluateSgResult(Result(2, 0, 8, errDescriptor));
     EXPECT_EQ(err.error, 0x04);
     EXPECT_EQ(err.status, 0x51);
+}
+
+// The registers of READ NATIVE MAX ADDRESS EXT as QEMU's SATA disk of 196,608 sectors returns
+// them (descriptor 09h), and as fixed-format sense gives them.
+TEST(SgResultReading, ReturnedRegisters) {
+    const std::vector<std::uint8_t> measured = {0x72, 0x01, 0x00, 0x1d, 0x00, 0x00, 0x00, 0x0e,
+                                                0x09, 0x0c, 0x01, 0x00, 0x00, 0x00, 0x00, 0xff,
+                                                0x00, 0xff, 0x00, 0x02, 0x40, 0x50};
+    const AtaOutcome d = EvaluateSgResult(Result(2, 0, 8, measured));
+    EXPECT_TRUE(d.ok && d.haveRegisters && d.extended);
+    EXPECT_EQ(d.status, 0x50);
+    EXPECT_EQ((std::array<std::uint8_t, 4>{d.registers.lbaLow, d.registers.lbaMid, d.registers.lbaHigh,
+                                           d.registers.hobLbaLow}),
+              (std::array<std::uint8_t, 4>{0xff, 0xff, 0x02, 0x00}));
+    std::vector<std::uint8_t> hob = measured;
+    hob[8 + 8] = 0x12;
+    EXPECT_EQ(EvaluateSgResult(Result(2, 0, 8, hob)).registers.hobLbaMid, 0x12);
+
+    // Fixed format: error, status, device, count; EXTEND and the two "upper bytes not zero" bits;
+    // LBA 7:0, 15:8, 23:16. With an upper byte not zero the address is not all there.
+    std::vector<std::uint8_t> fixed = {0x70, 0,    0x01, 0x00, 0x50, 0x4f, 0x00,
+                                       0x0a, 0x80, 0xff, 0xff, 0x02, 0x00, 0x1d};
+    const AtaOutcome f = EvaluateSgResult(Result(2, 0, 8, fixed));
+    EXPECT_TRUE(f.ok && f.haveRegisters && f.extended);
+    EXPECT_EQ(f.registers.device, 0x4f);
+    EXPECT_EQ(f.registers.lbaHigh, 0x02);
+    fixed[8] = 0xA0;
+    EXPECT_FALSE(EvaluateSgResult(Result(2, 0, 8, fixed)).haveRegisters);
 }
 
 TEST(SgResultReading, DescriptorsPastTheSenseAreNotRead) {

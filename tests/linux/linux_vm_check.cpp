@@ -3,7 +3,9 @@
 // parallel-ATA channel (/dev/sdb), through the same control calls the program makes.
 //
 // Usage: linux_vm_check DEVICE:MODEL:SERIAL:FIRMWARE[:UNIT]...   (one argument per disk; UNIT is
-// the drive's number on its ATA channel, 0 when left out), then optionally --busy=DEVICE: writes a
+// the drive's number on its ATA channel, 0 when left out), then optionally --helper=PATH: the
+// hidden-sector commands once more through the drive helper at PATH (started without pkexec),
+// and --busy=DEVICE: writes a
 // partition table on DEVICE through the services, puts swap on its first partition and checks
 // that the whole drive is then refused for writing. Destroys DEVICE's contents.
 // Prints one line per check ("ok   - ..." / "FAIL - ..."); exit 0 when all pass, 1 otherwise.
@@ -18,6 +20,7 @@
 #include "platform/linux/linux_kernel_services.h"
 #include "platform/win_layouts.h"
 #ifdef ORM_HAVE_PROBE
+#include "ata/hidden_sectors.h"
 #include "discovery/probe.h"
 #endif
 
@@ -180,6 +183,46 @@ void CheckAtaCommands(LinuxKernelServices& k, const Expected& e) {
     k.Close(h);
 }
 
+#ifdef ORM_HAVE_PROBE
+// READ NATIVE MAX ADDRESS (EXT) answer in the registers: the answer must be the drive's last
+// sector (QEMU's disks have no host protected area and refuse to set one). The detection itself
+// runs on the drive's IDENTIFY block with both hidden-sector features claimed, so that it sends
+// both commands, and must find nothing hidden.
+void CheckHiddenSectors(LinuxKernelServices& k, const Expected& e, const std::string& how) {
+    const std::string what = e.device + " " + how + ": ";
+    const Handle h = k.Open(e.device, win::GENERIC_READ | win::GENERIC_WRITE, 3, win::OPEN_EXISTING, 0);
+    Check(h != kInvalidHandle && k.LastError() == 0, what + "opens for reading and writing");
+    if (h == kInvalidHandle) return;
+    std::uint8_t length[8] = {};
+    std::uint32_t returned = 0;
+    Check(k.Control(h, win::IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, length, 8, &returned), what + "length");
+    const auto sectors = static_cast<std::int64_t>(win::GetLe64(length) / 512);
+    const auto unit = static_cast<std::uint8_t>(e.unit);
+    for (const bool ext : {true, false}) {
+        const std::optional<std::uint64_t> native = ReadNativeMaxAddress(k, h, unit, ext);
+        Check(native && static_cast<std::int64_t>(*native) + 1 == sectors,
+              what + (ext ? "READ NATIVE MAX ADDRESS EXT " : "READ NATIVE MAX ADDRESS ") +
+                  (native ? std::to_string(*native) : std::string("failed")) + ", " +
+                  std::to_string(sectors) + " sectors");
+    }
+    AtaTaskFiles setMax, back;  // SET MAX ADDRESS: never passed on to a drive
+    setMax.current = {0, 0, 0xFF, 0xFF, 0x01, 0xE0, 0xF9, 0};
+    Check(
+        !AtaPassThrough(k, h, setMax, false, nullptr, &back) && k.LastError() == win::ERROR_INVALID_PARAMETER,
+        what + "SET MAX ADDRESS refused before the drive");
+    AtaBlock identify{};
+    Check(AtaIdentify(k, h, unit, identify), what + "IDENTIFY");
+    identify[82 * 2 + 1] |= 0x04;                                 // host protected area feature set
+    identify[83 * 2 + 1] = (identify[83 * 2 + 1] & 0x3F) | 0x48;  // word 83 valid, overlay feature set
+    const HiddenSectors hidden = DetectHiddenSectors(k, h, unit, identify);
+    Check(hidden.hpa == 0 && hidden.dco.value_or(0) == 0 && hidden.Known() == 0,
+          what + "nothing hidden (host protected area " +
+              (hidden.hpa ? std::to_string(*hidden.hpa) : std::string("not known")) + ", overlay " +
+              (hidden.dco ? std::to_string(*hidden.dco) : std::string("not known")) + ")");
+    k.Close(h);
+}
+#endif
+
 // A one-partition MBR (type Linux swap, from sector 2048, 16 MiB) written through the services.
 bool WritePartitionTable(LinuxKernelServices& k, const std::string& device) {
     const Handle h = k.Open(device, win::GENERIC_READ | win::GENERIC_WRITE, 3, win::OPEN_EXISTING, 0);
@@ -227,10 +270,15 @@ void CheckBusyWhileSwapIsOn(LinuxKernelServices& k, const std::string& device) {
 int main(int argc, char** argv) {
     std::vector<Expected> disks;
     std::string busyDevice;
+    std::string helperPath;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.rfind("--busy=", 0) == 0) {
             busyDevice = arg.substr(7);
+            continue;
+        }
+        if (arg.rfind("--helper=", 0) == 0) {
+            helperPath = arg.substr(9);
             continue;
         }
         Expected e;
@@ -283,6 +331,16 @@ int main(int argc, char** argv) {
         Check(h != kInvalidHandle && !CompareWithRecord(k, h, *record).Any(),
               e.device + " opened for writing is the drive listed");
         if (h != kInvalidHandle) k.Close(h);
+        CheckHiddenSectors(k, e, "through SG_IO");
+    }
+    if (!helperPath.empty()) {
+        LinuxKernelServices throughHelper;
+        // env in pkexec's place, by its absolute path as pkexec's is (the guest has /bin/env).
+        const bool started = throughHelper.StartHelper("/bin/env", helperPath).status == HelperStart::Started;
+        Check(started, "the drive helper starts");
+        if (started) {
+            for (const Expected& e : disks) CheckHiddenSectors(throughHelper, e, "through the helper");
+        }
     }
 #endif
     if (!busyDevice.empty()) CheckBusyWhileSwapIsOn(k, busyDevice);

@@ -132,6 +132,26 @@ TEST(DeviceDetailsReport, AllZeroIdentifyAndDrive1) {
     EXPECT_EQ(calls[0].ataDriveNumber, 1);
 }
 
+// 1,000 sectors behind a host protected area and 1,234,567 more behind an overlay: a line each,
+// after the HPA line. A drive whose READ NATIVE MAX ADDRESS is refused prints what it always did.
+TEST(DeviceDetailsReport, HiddenSectorsGetALineEachOnlyWhenFound) {
+    ChosenDrive d;
+    d.Drive()
+        .Identify(Drive500().SetBits(83, 0x4800).Build())
+        .NativeMaxAddress(976773168 + 999)
+        .DcoMaxAddress(976773168 + 1000 + 1234567 - 1);
+    d.Choose("ST3500418AS", "CC38", 976773168, kAta);
+    ReportContext ctx = d.Context();
+    const HiddenSectors hidden = ReportDeviceDetails(ctx);
+    ExpectGolden(d.memo.lines, "details_hidden");
+    EXPECT_EQ(hidden.Known(), 1000 + 1234567);
+
+    ChosenDrive refused;
+    refused.Drive().Identify(Drive500().Build()).AbortAtaCommand(win::ATA_READ_NATIVE_MAX_ADDRESS_EXT);
+    refused.Choose("ST3500418AS", "CC38", 976773168, kAta);
+    ExpectGolden(DetailsOf(refused), "details_500gb");
+}
+
 TEST(DeviceDetailsReport, QemuSataDisk) {
     ChosenDrive d;
     d.Drive().Identify(testing::LoadHexBlock("qemu_sata_identify.hex"));

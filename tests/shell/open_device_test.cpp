@@ -102,6 +102,21 @@ TEST_F(OpenDeviceTest, OpensForReadingAndWritingThenWritesTheDetails) {
     EXPECT_EQ(sim.Calls(sim::Call::Close).size(), 1u);
 }
 
+// What the details report finds hidden is kept for the wipe.
+TEST_F(OpenDeviceTest, HiddenSectorsTheReportFoundAreKept) {
+    Drive()
+        .Identify(sim::IdentifyBlock()
+                      .Model("ST380011A")
+                      .Firmware("3.06")
+                      .Lba28(156301488)
+                      .Word(82, 0x0400)
+                      .Build())
+        .NativeMaxAddress(156301488 + 4095);
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(state.HiddenHpaSectors, 4096);
+    EXPECT_EQ(state.HiddenDcoSectors, 0);
+}
+
 TEST_F(OpenDeviceTest, CloseWithoutOpenDoesNothing) {
     CloseDevice(sim, state);
     EXPECT_TRUE(sim.Calls(sim::Call::Close).empty());

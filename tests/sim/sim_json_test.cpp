@@ -34,6 +34,9 @@ TEST(SimJson, LoadsTheSampleDescription) {
     EXPECT_EQ(d0.product, "SIM ST380011A");
     EXPECT_EQ(d0.inquiryByte13, 1);
     EXPECT_FALSE(d0.smartEnabled);
+    EXPECT_EQ(d0.nativeMaxAddress, std::optional<std::uint64_t>(156303487));
+    EXPECT_EQ(d0.dcoMaxAddress, std::optional<std::uint64_t>(0x9510000));
+    EXPECT_FALSE(sim.Drive(3).nativeMaxAddress.has_value());
     ASSERT_TRUE(d0.identify.has_value());
     EXPECT_EQ(win::GetLe16(&(*d0.identify)[82 * 2]), 0x746b);
     EXPECT_EQ(win::GetLe16(&(*d0.identify)[0]), 3162);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,6 +50,7 @@ class BoxRecorder : public MessageBoxes {
     explicit BoxRecorder(bool answer = false) : confirmAnswer(answer) {}
     void Show(const std::string& text, const std::string& caption, BoxIcon icon) override {
         shown.push_back({text, caption, icon});
+        if (onShow) onShow();
     }
     bool Confirm(const std::string& text, const std::string& caption) override {
         confirms.push_back({text, caption, BoxIcon::Question});
@@ -57,6 +59,7 @@ class BoxRecorder : public MessageBoxes {
     std::vector<ShownBox> shown;
     std::vector<ShownBox> confirms;
     bool confirmAnswer = false;
+    std::function<void()> onShow;  // runs inside Show, while the box would be up
 };
 
 // Regional settings that stand still at a chosen time (8 December 2026, 01:23:45 unless told),

@@ -1,6 +1,7 @@
 // Start-up as an ordinary user when the drive helper does not start: one error box saying why,
 // then a non-zero exit code, and no helper attached. pkexec is replaced by a script that ends
-// as pkexec does when the password prompt is dismissed or authorization is refused.
+// as pkexec does when the password prompt is dismissed, ended by end-of-file (pkexec stops with
+// SIGTRAP) or interrupted, or authorization is refused.
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -25,6 +26,10 @@ void DriveAccessTest::RefusedAuthorizationShowsOneBoxAndEndsNonZero_data() {
     QTest::addColumn<QString>("says");
     QTest::newRow("prompt dismissed (126)") << "exit 126"
                                             << "password prompt was cancelled";
+    QTest::newRow("end of file at the prompt") << "kill -TRAP $$"
+                                               << "password prompt was cancelled";
+    QTest::newRow("interrupt at the prompt") << "kill -INT $$"
+                                             << "password prompt was cancelled";
     QTest::newRow("not authorized (127)") << "exit 127"
                                           << "not authorized";
     QTest::newRow("no pkexec") << ""

@@ -59,6 +59,7 @@ class FmMainTest : public QObject {
     void MemosAreReadOnlyAndReportMemosFixedPitch();
     void BusyStateRefusesInputButKeepsProgressAndLogsActive();
     void BusyStateStopsAClickDispatchedByThePump();
+    void TabReachesTabBarAndMemoAfterTheBusyState();
     void EnterPressesTheButtonOfThePageShown();
     void AltGPressesGetSmart();
     void WipeLogStamp_data();
@@ -177,6 +178,40 @@ void FmMainTest::BusyStateStopsAClickDispatchedByThePump() {
     QCoreApplication::processEvents();
     QVERIFY(m.memo("Log_BenchMark").contains("Wipe is done."));
     QCOMPARE(m.smarts(), 0);
+}
+
+void FmMainTest::TabReachesTabBarAndMemoAfterTheBusyState() {
+    // Each command sets the busy state and clears it when it ends; a keyboard user must then reach
+    // the tab bar and the memo again, to select and copy what the command wrote.
+    const struct {
+        int page;
+        const char* memo;
+        const char* button;
+    } cases[] = {{2, "Log_Smart", "btGetSmart"}, {1, "Log_BenchMark", "btRunBenchmarks"}};
+    Main m;
+    QVERIFY(m.Open());
+    m.h.boxes.confirmAnswer = true;
+    m.w().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m.w()));
+    m.w().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&m.w()));
+    for (const auto& c : cases) {
+        m.pages()->setCurrentIndex(c.page);
+        auto* memo = m.child<QPlainTextEdit>(c.memo);
+        auto* button = m.child<QPushButton>(c.button);
+        const Qt::FocusPolicy before = memo->focusPolicy();
+        button->click();
+        QVERIFY2(button->isEnabled(), c.button);
+        QCOMPARE(memo->focusPolicy(), before);
+        button->setFocus(Qt::OtherFocusReason);
+        QList<QWidget*> reached;
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached << QApplication::focusWidget();
+        }
+        QVERIFY2(reached.contains(memo), c.memo);
+        QVERIFY2(reached.contains(m.pages()->tabBar()), c.memo);
+    }
 }
 
 void FmMainTest::EnterPressesTheButtonOfThePageShown() {

@@ -9,8 +9,9 @@
 
 namespace orm::uitest {
 
-Harness::Harness() : fatal(boxes, [this](int code) { exitCodes.push_back(code); }) {
-    main = std::make_unique<ui::TFmMain>(ui::ShellServices{sim, state, regional, boxes, fatal, setup});
+Harness::Harness(SleepBlocker* sleep) : fatal(boxes, [this](int code) { exitCodes.push_back(code); }) {
+    main = std::make_unique<ui::TFmMain>(ui::ShellServices{sim, state, regional, boxes, fatal, setup,
+                                                           sleep != nullptr ? *sleep : noSleepBlock});
     chooser = std::make_unique<ui::TFmChoose>(sim, state, regional, boxes);
 }
 

@@ -17,6 +17,7 @@
 #include "ui/fm_choose.h"
 #include "ui/fm_main.h"
 #include "ui/qt_sinks.h"
+#include "wipe/sleep_block.h"
 
 namespace orm::uitest {
 
@@ -29,10 +30,17 @@ class FixedRegional : public testing::FixedRegional {
     FixedRegional() : testing::FixedRegional(CivilTime{2026, 12, 8, 13, 5, 9}) { padHour = false; }
 };
 
+// Keeps nothing from sleeping: the window tests leave the machine's buses alone.
+class NoSleepBlock : public SleepBlocker {
+  public:
+    void Hold(const std::string&) override {}
+    void Release() override {}
+};
+
 // Everything a main window needs, over simulated drives; the fatal path records its exit code
-// instead of ending the test.
+// instead of ending the test. `sleep` replaces the block on sleep that does nothing.
 struct Harness {
-    Harness();
+    explicit Harness(SleepBlocker* sleep = nullptr);
     ~Harness();
     testing::LockstepClock sim;  // simulated drives; a self-test on it measures exactly
     RunState state;
@@ -41,6 +49,7 @@ struct Harness {
     std::vector<int> exitCodes;
     ui::QtFatalSink fatal;
     SetupApiBinding setup;
+    NoSleepBlock noSleepBlock;
     std::unique_ptr<ui::TFmMain> main;
     std::unique_ptr<ui::TFmChoose> chooser;
 };

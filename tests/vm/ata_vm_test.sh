@@ -6,7 +6,8 @@
 #     sector count and capacity;
 #   - the SMART report prints the emulated disk's attribute table, column for column as in
 #     tests/data/smart_qemu_sata.txt;
-#   - SMART is still on after the report (the drive had it on, so the report leaves it on).
+#   - SMART is still on after the report (the drive had it on, so the report leaves it on);
+#   - no sectors are reported hidden (QEMU's disks have neither a host protected area nor an overlay).
 #
 #   ata_vm_test.sh PAYLOAD_BINARY RUN_VM_SCRIPT SMART_GOLDEN
 # Exit 0 pass, 1 fail, 77 skip (no virtual machine on this machine).
@@ -77,6 +78,7 @@ check_disk() {  # ROLE MODEL SERIAL SECTORS BYTES SIZE_TEXT
         grep -qF -- "$want" "$work/section.txt" || fail "$disk: missing line: $want"
     done
     grep -q "^D|Details are unavailable" "$work/section.txt" && fail "$disk: details refused"
+    grep -q "^D|Hidden by" "$work/section.txt" && fail "$disk: sectors reported hidden on a disk without any"
     grep -q "^S|SMART is" "$work/section.txt" && fail "$disk: SMART refused"
     sed -n '/^S|          Attribute/,/^S| $/p' "$work/section.txt" > "$work/table.got"
     cmp -s "$work/table.got" "$work/table.expected" ||

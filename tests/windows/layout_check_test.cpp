@@ -15,6 +15,9 @@ constexpr std::uint32_t kSmartReceive = w::SMART_RCV_DRIVE_DATA;
 constexpr std::uint32_t kMiniport = w::IOCTL_SCSI_MINIPORT;
 constexpr std::uint32_t kMiniportIdentify = w::IOCTL_SCSI_MINIPORT_IDENTIFY;
 constexpr std::uint32_t kAtaPassThrough = w::IOCTL_ATA_PASS_THROUGH;
+constexpr std::uint16_t kAtaDrdy = w::ATA_FLAGS_DRDY_REQUIRED;
+constexpr std::uint16_t kAtaDataIn = w::ATA_FLAGS_DATA_IN;
+constexpr std::uint16_t kAta48 = w::ATA_FLAGS_48BIT_COMMAND;
 constexpr std::uint32_t kGenericRead = w::GENERIC_READ;
 constexpr std::uint32_t kGenericWrite = w::GENERIC_WRITE;
 constexpr std::uint32_t kShareRead = w::FILE_SHARE_READ;
@@ -127,6 +130,14 @@ SAME_OFFSET(SRB_IO_CONTROL, Length);
 
 // Sizes the program passes to the calls.
 static_assert(w::kSendCmdInLength == sizeof(::SENDCMDINPARAMS) - 1);
+SAME_LAYOUT(ATA_PASS_THROUGH_EX);
+SAME_OFFSET(ATA_PASS_THROUGH_EX, AtaFlags);
+SAME_OFFSET(ATA_PASS_THROUGH_EX, DataTransferLength);
+SAME_OFFSET(ATA_PASS_THROUGH_EX, TimeOutValue);
+SAME_OFFSET(ATA_PASS_THROUGH_EX, DataBufferOffset);
+SAME_OFFSET(ATA_PASS_THROUGH_EX, PreviousTaskFile);
+SAME_OFFSET(ATA_PASS_THROUGH_EX, CurrentTaskFile);
+static_assert(w::kAtaPassThroughHeader == sizeof(::ATA_PASS_THROUGH_EX));
 static_assert(w::kSendCmdOutHeader == offsetof(::SENDCMDOUTPARAMS, bBuffer));
 static_assert(w::kMiniportDataOffset == sizeof(::SRB_IO_CONTROL) + offsetof(::SENDCMDOUTPARAMS, bBuffer));
 static_assert(w::kMiniportLength == sizeof(::SENDCMDINPARAMS) - 1 + 512);
@@ -143,6 +154,9 @@ static_assert(portable::kMiniport == IOCTL_SCSI_MINIPORT);
 // The miniport function codes live in the driver kit's scsi.h: FILE_DEVICE_SCSI (0x1B) in the high word.
 static_assert(portable::kMiniportIdentify == ((0x1Bu << 16) + 0x0501u));
 static_assert(portable::kAtaPassThrough == IOCTL_ATA_PASS_THROUGH);
+static_assert(portable::kAtaDrdy == ATA_FLAGS_DRDY_REQUIRED);
+static_assert(portable::kAtaDataIn == ATA_FLAGS_DATA_IN);
+static_assert(portable::kAta48 == ATA_FLAGS_48BIT_COMMAND);
 static_assert(portable::kGenericRead == GENERIC_READ);
 static_assert(portable::kGenericWrite == GENERIC_WRITE);
 static_assert(portable::kShareRead == FILE_SHARE_READ);

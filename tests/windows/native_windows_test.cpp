@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "win32ui/common_controls.h"
+#include "win32ui/execution_state.h"
 
 #include <functional>
 #include <memory>
@@ -29,6 +30,13 @@ namespace {
 
 using orm::testing::BoxRecorder;
 using Box = orm::testing::ShownBox;
+
+// The thread's execution states set, in order, in place of the system's call.
+std::vector<EXECUTION_STATE> g_executionStates;
+EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE state) {
+    g_executionStates.push_back(state);
+    return ES_CONTINUOUS;
+}
 
 // Runs an action once, from whatever message loop the window thread is in next.
 class Soon {
@@ -200,7 +208,9 @@ class NativeWindows : public ::testing::Test {
 
     void MakeWindows() {
         HINSTANCE instance = GetModuleHandleA(nullptr);
-        main = std::make_unique<TFmMain>(instance, ShellServices{sim, state, regional, boxes, fatal, setup});
+        g_executionStates.clear();
+        main = std::make_unique<TFmMain>(
+            instance, ShellServices{sim, state, regional, boxes, fatal, setup, sleepBlock});
         chooser = std::make_unique<TFmChoose>(instance, main->Window(), sim, state, regional, boxes);
     }
 
@@ -243,6 +253,7 @@ class NativeWindows : public ::testing::Test {
     BoxRecorder boxes{true};  // confirmations answered Yes
     orm::testing::FatalRecorder fatal;
     SetupApiBinding setup;
+    ExecutionStateBlock sleepBlock{&RecordExecutionState};
     std::unique_ptr<TFmMain> main;
     std::unique_ptr<TFmChoose> chooser;
 };
@@ -396,7 +407,14 @@ TEST_F(NativeWindows, WipeButtonZeroFillsTheChosenDriveAfterYes) {
     OpenRow(2);
     sim.Poke(2, 0, std::vector<std::uint8_t>(4096, 0xA5));
     sim.Poke(2, 70'000LL * 512 - 512, std::vector<std::uint8_t>(512, 0x5A));
+    std::vector<EXECUTION_STATE> atTheBox;
+    boxes.onShow = [&] { atTheBox = g_executionStates; };
     SendMessageA(MainControl(TFmMain::kRunBenchmarks), BM_CLICK, 0, 0);
+
+    // The system stays awake from the Yes until the closing box goes up.
+    const std::vector<EXECUTION_STATE> heldThenCleared{ES_CONTINUOUS | ES_SYSTEM_REQUIRED, ES_CONTINUOUS};
+    EXPECT_EQ(atTheBox, heldThenCleared);
+    EXPECT_EQ(g_executionStates, heldThenCleared);
 
     ASSERT_EQ(boxes.confirms.size(), 1u);
     EXPECT_EQ(boxes.confirms[0].text, "ARE YOU ABSOLUTELY SURE YOU WANT TO DESTROY ALL DATA ON THE DRIVE?");
@@ -423,6 +441,7 @@ TEST_F(NativeWindows, WipeAnsweredNoChangesNothing) {
     EXPECT_EQ(Count(sim::Call::Write), 0u);
     EXPECT_EQ(WindowText(MainControl(TFmMain::kLogBenchMark)), logBefore);
     EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_TRUE(g_executionStates.empty());
 }
 
 TEST_F(NativeWindows, EnterPressesTheCommandOfThePageShown) {
@@ -445,6 +464,38 @@ TEST_F(NativeWindows, EnterPressesTheCommandOfThePageShown) {
     EXPECT_EQ(boxes.confirms.size(), 1u) << "no command starts while busy";
 }
 
+TEST_F(NativeWindows, CtrlTabSwitchesPagesAsPropertySheetsDo) {
+    OpenRow(0);
+    ShowWindow(main->Window(), SW_SHOW);
+    SetFocus(MainControl(TFmMain::kLogDetails));
+    // The key goes to the focused control, with the modifiers held as the keyboard holds them.
+    auto press = [&](bool control, bool shift) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = control ? 0x80 : 0;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        MSG msg{GetFocus(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+        DispatchWithDialogKeys(main->Window(), msg);
+        keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+    };
+    const struct {
+        bool control, shift, busy;
+        int page;
+    } steps[] = {
+        {true, false, false, 1}, {true, false, false, 2},  {true, false, false, 0}, {true, true, false, 2},
+        {true, true, false, 1},  {false, false, false, 1}, {true, false, true, 1},
+    };
+    for (const auto& step : steps) {
+        main->SetControlsEnabled(!step.busy);
+        press(step.control, step.shift);
+        EXPECT_EQ(CurrentPage(), step.page) << step.control << step.shift << step.busy;
+        EXPECT_TRUE(IsWindowVisible(Control(main->Window(), TFmMain::kPagePanel + step.page)));
+        EXPECT_TRUE(GetFocus() == nullptr || IsWindowVisible(GetFocus())) << "the focus left a hidden page";
+    }
+}
+
 TEST_F(NativeWindows, SmartButtonWritesTheAttributeReport) {
     OpenRow(0);
     SendMessageA(MainControl(TFmMain::kGetSmart), BM_CLICK, 0, 0);
@@ -462,6 +513,8 @@ TEST_F(NativeWindows, ClosingDuringAWipeClosesTheDriveAndEndsTheWipe) {
 
     EXPECT_EQ(state.DeviceHandle, kNoHandle);
     EXPECT_EQ(Count(sim::Call::Write), 0u) << "nothing is written after the drive was closed";
+    EXPECT_EQ(g_executionStates,
+              (std::vector<EXECUTION_STATE>{ES_CONTINUOUS | ES_SYSTEM_REQUIRED, ES_CONTINUOUS}));
     EXPECT_FALSE(IsWindow(main->Window())) << "the window goes once the wipe has returned";
     EXPECT_TRUE(TakeQuitRequest());
 }
@@ -533,7 +586,8 @@ TEST(NativeSinks, TheWindowClickedOwnsTheWebPage) {
     orm::testing::FatalRecorder fatal;
     SetupApiBinding setup;
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    TFmMain main(instance, ShellServices{ks, state, regional, boxes, fatal, setup});
+    ExecutionStateBlock sleepBlock;
+    TFmMain main(instance, ShellServices{ks, state, regional, boxes, fatal, setup, sleepBlock});
     TFmChoose chooser(instance, main.Window(), ks, state, regional, boxes);
     auto click = [](HWND label) {
         SendMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));

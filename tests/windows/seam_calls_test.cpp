@@ -1,6 +1,7 @@
 // The Windows kernel services pass each call on with the arguments the program relies on.
 #include <gtest/gtest.h>
 
+#include "ata/hidden_sectors.h"
 #include "platform/windows/setup_api_names.h"
 #include "platform/windows/windows_kernel_services.h"
 #include "recording_win32_calls.h"
@@ -182,6 +183,54 @@ TEST_F(SeamCalls, WebAddressIsOpenedWithTheOpenVerbShown) {
     EXPECT_EQ(calls.shellShow, SW_SHOW);
     calls.shellResult = 2;  // ERROR_FILE_NOT_FOUND
     EXPECT_FALSE(ks.OpenWebAddress("x"));
+}
+
+// The hidden-sector commands go to IOCTL_ATA_PASS_THROUGH as the core builds them, in one
+// buffer for both directions; the address comes back in the task files (high bytes in the
+// previous one), the overlay block behind the header.
+TEST_F(SeamCalls, AtaPassThroughRequestsAndTheirAnswers) {
+    calls.controlAnswer = [](const testing::RecordedControl& call, std::uint8_t* out, DWORD* returned,
+                             DWORD*) {
+        std::copy(call.input.begin(), call.input.end(), out);
+        const std::size_t current = offsetof(ATA_PASS_THROUGH_EX, CurrentTaskFile);
+        const std::size_t previous = offsetof(ATA_PASS_THROUGH_EX, PreviousTaskFile);
+        out[current + 6] = 0x50;
+        if (out[current] == win::DCO_IDENTIFY) {
+            out[sizeof(ATA_PASS_THROUGH_EX) + 6] = 0x2F;  // words 3-6: 0x12F
+            out[sizeof(ATA_PASS_THROUGH_EX) + 7] = 0x01;
+        } else {
+            const std::uint8_t lba[6] = {0x2F, 0x01, 0x00, 0x3A, 0x00, 0x01};  // 0x0100'3A00'012F
+            std::copy(lba, lba + 3, out + current + 2);
+            std::copy(lba + 3, lba + 6, out + previous + 2);
+        }
+        *returned = static_cast<DWORD>(call.input.size());
+        return TRUE;
+    };
+    EXPECT_EQ(ReadNativeMaxAddress(ks, 7, 1, true), std::optional<std::uint64_t>(0x01003A00012Fu));
+    AtaBlock dco{};
+    EXPECT_TRUE(DeviceConfigurationIdentify(ks, 7, 0, dco));
+    EXPECT_EQ(DcoMaximumAddress(dco), 0x12Fu);
+
+    ASSERT_EQ(calls.controls.size(), 2u);
+    const auto& native = calls.controls[0];
+    const auto& overlay = calls.controls[1];
+    EXPECT_EQ(native.code, static_cast<DWORD>(IOCTL_ATA_PASS_THROUGH));
+    EXPECT_TRUE(native.inputIsOutput && overlay.inputIsOutput);
+    ASSERT_EQ(native.input.size(), sizeof(ATA_PASS_THROUGH_EX));
+    ASSERT_EQ(overlay.input.size(), sizeof(ATA_PASS_THROUGH_EX) + 512);
+    const auto flags = [](const std::vector<std::uint8_t>& in) {
+        return win::GetLe16(in.data() + offsetof(ATA_PASS_THROUGH_EX, AtaFlags));
+    };
+    EXPECT_EQ(flags(native.input), ATA_FLAGS_DRDY_REQUIRED | ATA_FLAGS_48BIT_COMMAND);
+    EXPECT_EQ(flags(overlay.input), ATA_FLAGS_DRDY_REQUIRED | ATA_FLAGS_DATA_IN);
+    EXPECT_EQ(win::GetLe32(overlay.input.data() + offsetof(ATA_PASS_THROUGH_EX, DataTransferLength)), 512u);
+    EXPECT_EQ(win::GetLe64(overlay.input.data() + offsetof(ATA_PASS_THROUGH_EX, DataBufferOffset)),
+              sizeof(ATA_PASS_THROUGH_EX));
+    const std::size_t task = offsetof(ATA_PASS_THROUGH_EX, CurrentTaskFile);
+    EXPECT_EQ(std::vector<std::uint8_t>(native.input.begin() + task, native.input.begin() + task + 8),
+              (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0xF0, 0x27, 0}));
+    EXPECT_EQ(std::vector<std::uint8_t>(overlay.input.begin() + task, overlay.input.begin() + task + 8),
+              (std::vector<std::uint8_t>{0xC2, 0, 0, 0, 0, 0xA0, 0xB1, 0}));
 }
 
 }  // namespace

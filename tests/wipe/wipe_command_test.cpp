@@ -1,6 +1,7 @@
 // The WIPE THIS DEVICE command: confirmation, busy state and the wipe log's header.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,44 @@ TEST_F(WipeCommandTest, WipeWithErrorsStillClearsTheBusyStateAfterTheWarningBox)
     EXPECT_EQ(outcome.failedChunks, 1);
     EXPECT_EQ(events[events.size() - 2], "box Wipe finished with errors");
     EXPECT_EQ(events.back(), "enabled");
+}
+
+// A drive that hides sectors: one line after the header, and the closing line and box of the
+// warning kind although every visible sector was written. The log is tests/data/wipe_hidden.txt.
+TEST_F(WipeCommandTest, HiddenSectorsAreNamedAfterTheHeaderAndInTheWarningClose) {
+    state.HiddenHpaSectors = 1000;
+    state.HiddenDcoSectors = 1234567;
+    WipeContext ctx = Context();
+    WipeOutcome outcome;
+    EXPECT_TRUE(RunWipeCommand(ctx, &outcome));
+
+    std::ifstream golden(std::string(ORMANDEL_TEST_DATA_DIR) + "/wipe_hidden.txt");
+    ASSERT_TRUE(golden) << "missing tests/data/wipe_hidden.txt";
+    std::vector<std::string> expected;
+    for (std::string line; std::getline(golden, line);) expected.push_back(line);
+    EXPECT_EQ(Logged(), expected);
+    EXPECT_TRUE(outcome.Clean()) << "nothing failed";
+    EXPECT_TRUE(sim.IsZero(0, 0, 65535LL * 512));
+    ASSERT_EQ(window.boxes.size(), 1u);
+    EXPECT_EQ(window.boxes[0].caption, "Wipe finished with a warning");
+    EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
+    EXPECT_EQ(window.boxes[0].text, expected.back());
+
+    // Hidden by one kind only, and a wipe that also failed: the error account names them too.
+    state.HiddenDcoSectors = 0;
+    sim.Drive(0).faults.writeFails[524288] = win::ERROR_CRC;
+    window.lines.clear();
+    RunWipeCommand(ctx, &outcome);
+    const std::vector<std::string> logged = Logged();
+    ASSERT_EQ(logged.size(), 8u);
+    EXPECT_EQ(logged[5],
+              "Hidden sectors: 1000 sectors behind the device size are hidden by a host protected area; this "
+              "wipe cannot reach them.");
+    EXPECT_EQ(
+        logged.back(),
+        "Wipe finished with errors: 1 chunk (524288 bytes) could not be written. The drive is not fully "
+        "erased. The 1000 hidden sectors are not erased either.");
+    EXPECT_EQ(window.boxes.back().caption, "Wipe finished with errors");
 }
 
 TEST_F(WipeCommandTest, WindowClosedDuringTheWipeEndsTheCommandWithoutABox) {

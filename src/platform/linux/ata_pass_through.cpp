@@ -41,6 +41,31 @@ bool IsIdentify(const std::uint8_t* r) {
     return r[0] == 0 && r[1] == 1 && r[2] == 1 && r[3] == 0 && r[4] == 0 && r[6] == win::ATA_IDENTIFY_DEVICE;
 }
 
+// Features, count and the three LBA registers all zero.
+bool NoArguments(const std::uint8_t* r) {
+    return r[0] == 0 && r[1] == 0 && r[2] == 0 && r[3] == 0 && r[4] == 0;
+}
+
+std::optional<AtaCommand> AcceptPassThrough(const std::uint8_t* r) {
+    AtaCommand c;
+    c.command = r[6];
+    const bool nativeMax =
+        r[6] == win::ATA_READ_NATIVE_MAX_ADDRESS_EXT || r[6] == win::ATA_READ_NATIVE_MAX_ADDRESS;
+    if (nativeMax && NoArguments(r) && (r[5] & 0x40) != 0) {
+        c.extend = r[6] == win::ATA_READ_NATIVE_MAX_ADDRESS_EXT;
+        c.lbaBit = 0x40;
+        c.needsRegisters = true;
+        return c;
+    }
+    if (r[6] == win::ATA_DEVICE_CONFIGURATION && r[0] == win::DCO_IDENTIFY && r[1] == 0 && r[2] == 0 &&
+        r[3] == 0 && r[4] == 0 && (r[5] & 0x40) == 0) {
+        c.features = win::DCO_IDENTIFY;
+        c.dataIn = true;
+        return c;
+    }
+    return std::nullopt;
+}
+
 AtaCommand FromRegisters(const std::uint8_t* r, bool dataIn) {
     AtaCommand c;
     c.features = r[0];
@@ -63,6 +88,10 @@ bool SgIoNotTaken(int err) {
 
 std::optional<AtaCommand> AcceptRegisters(const std::uint8_t* r, AtaCall call) {
     const std::uint8_t driveHead = r[5];
+    if (call == AtaCall::PassThrough) {
+        if ((driveHead & ~0x40) != 0xA0 && (driveHead & ~0x40) != 0xB0) return std::nullopt;
+        return AcceptPassThrough(r);
+    }
     if (driveHead != 0xA0 && driveHead != 0xB0) return std::nullopt;
     switch (call) {
         case AtaCall::SmartSend:
@@ -75,6 +104,8 @@ std::optional<AtaCommand> AcceptRegisters(const std::uint8_t* r, AtaCall call) {
             return std::nullopt;
         case AtaCall::MiniportIdentify:
             if (IsIdentify(r)) return FromRegisters(r, true);
+            return std::nullopt;
+        case AtaCall::PassThrough:
             return std::nullopt;
     }
     return std::nullopt;
@@ -90,12 +121,15 @@ std::array<std::uint8_t, 16> BuildAta16Cdb(const AtaCommand& cmd) {
         cdb[1] = kProtocolNonData << 1;
         cdb[2] = kCkCond;
     }
+    if (cmd.extend) cdb[1] |= 1;
     cdb[4] = cmd.features;
-    cdb[6] = cmd.count;
+    // Every data-in command moves one block, and the translation takes the transfer's length
+    // from the count (DCO IDENTIFY comes with 0 there, which the drive ignores).
+    cdb[6] = cmd.dataIn ? 1 : cmd.count;
     cdb[8] = cmd.lbaLow;
     cdb[10] = cmd.lbaMid;
     cdb[12] = cmd.lbaHigh;
-    cdb[13] = 0;
+    cdb[13] = cmd.lbaBit;
     cdb[14] = cmd.command;
     return cdb;
 }
@@ -124,17 +158,44 @@ AtaOutcome EvaluateSgResult(const SgResult& r) {
             const std::uint8_t code = s[at];
             const std::size_t length = std::size_t{2} + s[at + 1];
             if (code == kAtaStatusReturnDescriptor && s[at + 1] >= 12 && at + 14 <= end) {
+                const std::uint8_t* d = s + at;
                 out.haveStatus = true;
-                out.error = s[at + 3];
-                out.status = s[at + 13];
+                out.error = d[3];
+                out.status = d[13];
+                out.haveRegisters = true;
+                out.extended = (d[2] & 0x01) != 0;
+                AtaRegistersBack& g = out.registers;
+                g.hobCount = d[4];
+                g.count = d[5];
+                g.hobLbaLow = d[6];
+                g.lbaLow = d[7];
+                g.hobLbaMid = d[8];
+                g.lbaMid = d[9];
+                g.hobLbaHigh = d[10];
+                g.lbaHigh = d[11];
+                g.device = d[12];
             }
             at += length;
         }
     } else if (response == 0x70 || response == 0x71) {
-        // Where kernels put the ATA registers in fixed-format sense has changed over time, so
-        // only the sense key decides here.
         if (n < 3) return out;
         key = s[2] & 0x0F;
+        // The registers are there only with ASC/ASCQ 00/1D: the information field holds error,
+        // status, device and count, the command-specific field the EXTEND bit, two "high-order
+        // bytes not zero" bits and LBA 7:0, 15:8, 23:16.
+        if (n >= 14 && s[12] == 0x00 && s[13] == 0x1D) {
+            out.haveStatus = true;
+            out.error = s[3];
+            out.status = s[4];
+            out.extended = (s[8] & 0x80) != 0;
+            out.haveRegisters = (s[8] & 0x60) == 0;
+            AtaRegistersBack& g = out.registers;
+            g.device = s[5];
+            g.count = s[6];
+            g.lbaLow = s[9];
+            g.lbaMid = s[10];
+            g.lbaHigh = s[11];
+        }
     } else {
         return out;
     }
@@ -179,7 +240,7 @@ AtaSendResult SendAtaCommand(int fd, const AtaCommand& cmd, std::uint8_t* data) 
         return result;
     }
     const int sgErr = errno;
-    if (!SgIoNotTaken(sgErr)) {
+    if (!SgIoNotTaken(sgErr) || cmd.needsRegisters) {
         result.err = sgErr;
         return result;
     }

@@ -65,6 +65,9 @@ bool LinuxKernelServices::Control(Handle handle, std::uint32_t controlCode, cons
         case win::IOCTL_SCSI_MINIPORT:
             ok = AnswerMiniport(*d, inBytes, inSize, outBytes, outSize, &returned);
             break;
+        case win::IOCTL_ATA_PASS_THROUGH:
+            ok = AnswerAtaPassThrough(*d, inBytes, inSize, outBytes, outSize, &returned);
+            break;
         default:
             return Fail(win::ERROR_INVALID_FUNCTION);
     }
@@ -202,6 +205,72 @@ bool LinuxKernelServices::AnswerMiniport(const OpenDrive& d, const std::uint8_t*
     win::PutLe32(out + kSrb + offsetof(win::SENDCMDOUTPARAMS, cBufferSize), win::kAtaBlock);
     std::memcpy(out + win::kMiniportDataOffset, data, win::kAtaBlock);
     *returned = win::kMiniportBufferLength;
+    return true;
+}
+
+// IOCTL_ATA_PASS_THROUGH takes only the read-only commands that find hidden sectors. The answer
+// is the request's header with the task files the drive returned, as Windows gives it: a drive
+// that refuses the command completes the call with ERR in its status register.
+bool LinuxKernelServices::AnswerAtaPassThrough(const OpenDrive& d, const std::uint8_t* in,
+                                               std::uint32_t inSize, std::uint8_t* out, std::uint32_t outSize,
+                                               std::uint32_t* returned) {
+    using Apt = win::ATA_PASS_THROUGH_EX;
+    constexpr std::uint32_t kHeader = win::kAtaPassThroughHeader;
+    if (inSize < kHeader || win::GetLe16(in + offsetof(Apt, Length)) != kHeader) {
+        return Fail(win::ERROR_INVALID_PARAMETER);
+    }
+    std::uint8_t header[kHeader];
+    std::memcpy(header, in, kHeader);
+    std::uint8_t* task = header + offsetof(Apt, CurrentTaskFile);
+    std::uint8_t* previous = header + offsetof(Apt, PreviousTaskFile);
+    const std::uint16_t flags = win::GetLe16(header + offsetof(Apt, AtaFlags));
+    const std::optional<AtaCommand> cmd = AcceptRegisters(task, AtaCall::PassThrough);
+    if (!cmd || task[7] != 0) return Fail(win::ERROR_INVALID_PARAMETER);
+    for (int i = 0; i < 8; ++i) {
+        if (previous[i] != 0) return Fail(win::ERROR_INVALID_PARAMETER);
+    }
+    const std::uint32_t size = cmd->dataIn ? kHeader + win::kAtaBlock : kHeader;
+    const std::uint32_t transfer = cmd->dataIn ? win::kAtaBlock : 0;
+    const bool flagsFit = ((flags & win::ATA_FLAGS_48BIT_COMMAND) != 0) == cmd->extend &&
+                          ((flags & win::ATA_FLAGS_DATA_IN) != 0) == cmd->dataIn;
+    if (!flagsFit || inSize != size || win::GetLe32(header + offsetof(Apt, DataTransferLength)) != transfer ||
+        win::GetLe64(header + offsetof(Apt, DataBufferOffset)) != (cmd->dataIn ? kHeader : 0)) {
+        return Fail(win::ERROR_INVALID_PARAMETER);
+    }
+    if (outSize < size) return Fail(win::ERROR_INSUFFICIENT_BUFFER);
+
+    std::uint8_t data[win::kAtaBlock] = {};
+    const AtaSendResult sent = SendAta(d, *cmd, data);
+    if (!sent.ok && sent.err != 0) return FailErrno(sent.err, ErrnoSource::Control);
+    const AtaOutcome& o = sent.outcome;
+    // A native address that did not come back whole cannot be given.
+    if (sent.ok && cmd->needsRegisters && (!o.haveRegisters || o.extended != cmd->extend)) {
+        return Fail(win::ERROR_NOT_SUPPORTED);
+    }
+    std::memset(task, 0, 8);
+    if (sent.ok) {
+        const AtaRegistersBack& g = o.registers;
+        task[0] = o.error;
+        task[1] = g.count;
+        task[2] = g.lbaLow;
+        task[3] = g.lbaMid;
+        task[4] = g.lbaHigh;
+        task[5] = g.device;
+        // A data-in command that went well comes back without sense: the drive was ready.
+        task[6] = o.haveStatus ? o.status : std::uint8_t{0x50};
+        previous[1] = g.hobCount;
+        previous[2] = g.hobLbaLow;
+        previous[3] = g.hobLbaMid;
+        previous[4] = g.hobLbaHigh;
+    } else {
+        constexpr std::uint8_t kErr = 0x01, kAbrt = 0x04;
+        task[0] = o.haveStatus ? o.error : kAbrt;
+        task[6] = static_cast<std::uint8_t>((o.haveStatus ? o.status : 0x50) | kErr);
+    }
+    std::memset(out, 0, size);
+    std::memcpy(out, header, kHeader);
+    if (sent.ok && cmd->dataIn) std::memcpy(out + kHeader, data, win::kAtaBlock);
+    *returned = size;
     return true;
 }
 

@@ -49,7 +49,7 @@ HelperStartResult LinuxKernelServices::StartHelper(const std::string& pkexec, co
 
 HelperStartResult StartHelperUnlessRoot(LinuxKernelServices& ks) {
     if (::geteuid() == 0) return HelperStartResult{};
-    return ks.StartHelper("pkexec", DefaultHelperPath());
+    return ks.StartHelper(PkexecPath(), DefaultHelperPath());
 }
 
 AtaSendResult LinuxKernelServices::SendAta(const OpenDrive& d, const AtaCommand& cmd, std::uint8_t* data) {

@@ -119,6 +119,8 @@ class LinuxKernelServices : public KernelServices {
     bool AnswerInquiry(const OpenDrive& d, std::uint8_t* out, std::uint32_t outSize, std::uint32_t* returned);
     bool AnswerSmart(const OpenDrive& d, std::uint32_t controlCode, const std::uint8_t* in,
                      std::uint32_t inSize, std::uint8_t* out, std::uint32_t outSize, std::uint32_t* returned);
+    bool AnswerAtaPassThrough(const OpenDrive& d, const std::uint8_t* in, std::uint32_t inSize,
+                              std::uint8_t* out, std::uint32_t outSize, std::uint32_t* returned);
     bool AnswerMiniport(const OpenDrive& d, const std::uint8_t* in, std::uint32_t inSize, std::uint8_t* out,
                         std::uint32_t outSize, std::uint32_t* returned);
 

@@ -53,6 +53,32 @@ std::vector<std::uint8_t> AdapterDescriptor(const DriveSpec& params) {
     return bytes;
 }
 
+constexpr std::size_t kAptCurrent = offsetof(ATA_PASS_THROUGH_EX, CurrentTaskFile);
+constexpr std::size_t kAptPrevious = offsetof(ATA_PASS_THROUGH_EX, PreviousTaskFile);
+constexpr std::uint8_t kStatusReady = 0x50;    // DRDY and DSC
+constexpr std::uint8_t kStatusAborted = 0x51;  // DRDY, DSC and ERR
+constexpr std::uint8_t kErrorAbrt = 0x04;
+
+// The sector count an IDENTIFY block reports: words 100-103 when the 48-bit feature set is
+// there and they hold a count, else words 60-61.
+std::uint64_t ReportedSectors(const std::array<std::uint8_t, 512>& identify) {
+    const bool lba48 = (GetLe16(&identify[83 * 2]) & 0x0400) != 0;
+    const std::uint64_t count48 = GetLe64(&identify[100 * 2]);
+    return lba48 && count48 != 0 ? count48 : GetLe32(&identify[60 * 2]);
+}
+
+// The overlay block: revision 2, the maximum address in words 3-6 and a valid integrity word.
+std::vector<std::uint8_t> DcoBlock(std::uint64_t maxAddress) {
+    std::vector<std::uint8_t> b(kAtaBlock, 0);
+    PutLe16(&b[0], 0x0002);
+    PutLe64(&b[6], maxAddress);
+    b[510] = 0xA5;
+    unsigned sum = 0;
+    for (std::uint8_t byte : b) sum += byte;
+    b[511] = static_cast<std::uint8_t>(0x100u - (sum & 0xFFu));
+    return b;
+}
+
 // Writes the SENDCMDOUTPARAMS header at `p` for an answer of `dataSize` bytes.
 void PutOutHeader(std::uint8_t* p, std::uint32_t dataSize, const DriveFaults& f) {
     PutLe32(p, dataSize);
@@ -79,6 +105,12 @@ bool SimPlatform::Impl::Control(OpenHandle& oh, JournalEntry& e, std::uint32_t c
     } else if (code == IOCTL_SCSI_MINIPORT && inSize >= sizeof(SRB_IO_CONTROL) + kSendCmdInLength) {
         cmdAt = sizeof(SRB_IO_CONTROL);
         hasCmd = true;
+    }
+    const bool passThrough = code == IOCTL_ATA_PASS_THROUGH && inSize >= kAtaPassThroughHeader;
+    if (passThrough) {
+        e.ataFeatures = in[kAptCurrent + offsetof(IDEREGS, bFeaturesReg)];
+        e.ataDriveHead = in[kAptCurrent + offsetof(IDEREGS, bDriveHeadReg)];
+        e.ataCommand = in[kAptCurrent + offsetof(IDEREGS, bCommandReg)];
     }
     if (propertyId) e.propertyId = *propertyId;
     if (hasCmd) {
@@ -216,6 +248,54 @@ bool SimPlatform::Impl::Control(OpenHandle& oh, JournalEntry& e, std::uint32_t c
             const std::size_t w87At = kMiniportDataOffset + 87 * 2;
             PutLe16(&a[w87At], static_cast<std::uint16_t>((GetLe16(&a[w87At]) & 0x3FFFu) | 0x4000u));
             a.resize(std::min<std::uint32_t>(outSize, kMiniportBufferLength), 0);
+            ok = answer(a);
+            break;
+        }
+        case IOCTL_ATA_PASS_THROUGH: {
+            if (!passThrough || outSize < inSize) return fail(ERROR_INVALID_PARAMETER);
+            if (!params.identify) return fail(ERROR_INVALID_FUNCTION);
+            const std::uint16_t flags = GetLe16(in + offsetof(ATA_PASS_THROUGH_EX, AtaFlags));
+            const bool dataIn = (flags & ATA_FLAGS_DATA_IN) != 0;
+            const bool ext = (flags & ATA_FLAGS_48BIT_COMMAND) != 0;
+            const bool nativeMax = (e.ataCommand == ATA_READ_NATIVE_MAX_ADDRESS_EXT && ext) ||
+                                   (e.ataCommand == ATA_READ_NATIVE_MAX_ADDRESS && !ext);
+            const bool dcoIdentify =
+                e.ataCommand == ATA_DEVICE_CONFIGURATION && e.ataFeatures == DCO_IDENTIFY;
+            if (!(nativeMax && !dataIn) &&
+                !(dcoIdentify && dataIn && inSize >= kAtaPassThroughHeader + kAtaBlock))
+                return fail(ERROR_INVALID_PARAMETER);
+            std::vector<std::uint8_t> a(in, in + inSize);
+            std::uint8_t* current = &a[kAptCurrent];
+            std::uint8_t* previous = &a[kAptPrevious];
+            const auto& aborted = f.abortedCommands;
+            if (std::find(aborted.begin(), aborted.end(), e.ataCommand) != aborted.end() ||
+                (dcoIdentify && !params.dcoMaxAddress)) {
+                current[offsetof(IDEREGS, bFeaturesReg)] = kErrorAbrt;
+                current[offsetof(IDEREGS, bCommandReg)] = kStatusAborted;
+                ok = answer(a);
+                break;
+            }
+            current[offsetof(IDEREGS, bFeaturesReg)] = 0;
+            current[offsetof(IDEREGS, bCommandReg)] = kStatusReady;
+            if (nativeMax) {
+                std::uint64_t address =
+                    params.nativeMaxAddress.value_or(ReportedSectors(*params.identify) - 1);
+                // The 28-bit command cannot say more than its 28 bits.
+                if (!ext) address = std::min<std::uint64_t>(address, 0x0FFFFFFF);
+                for (int i = 0; i < 3; ++i) {
+                    current[offsetof(IDEREGS, bSectorNumberReg) + i] =
+                        static_cast<std::uint8_t>(address >> (8 * i));
+                    previous[offsetof(IDEREGS, bSectorNumberReg) + i] =
+                        ext ? static_cast<std::uint8_t>(address >> (24 + 8 * i)) : 0;
+                }
+                if (!ext) {
+                    std::uint8_t& device = current[offsetof(IDEREGS, bDriveHeadReg)];
+                    device = static_cast<std::uint8_t>((device & 0xF0) | ((address >> 24) & 0x0F));
+                }
+            } else {
+                const std::vector<std::uint8_t> block = DcoBlock(*params.dcoMaxAddress);
+                std::copy(block.begin(), block.end(), a.begin() + kAtaPassThroughHeader);
+            }
             ok = answer(a);
             break;
         }

@@ -19,6 +19,9 @@
 //     "smartEnabled": true,
 //     "vanishAt": 1048576,          the drive disappears when a write reaches this byte offset;
 //     "vanishError": 1167           its calls then fail with this code (default 1167)
+//     "nativeMaxAddress": 976774167,  what READ NATIVE MAX ADDRESS (EXT) answers (default: the
+//                                   last sector IDENTIFY reports: no host protected area)
+//     "dcoMaxAddress": 976775167,   the overlay's maximum address (default: DCO IDENTIFY aborted)
 //     "identify": {                 absent: the drive refuses ATA commands
 //       "model": "...", "serial": "...", "firmware": "...",
 //       "lba28": 156301488, "lba48": 156301488,
@@ -192,6 +195,9 @@ void LoadDrive(SimPlatform& platform, const json& d, const std::string& storageD
     b.Serial(Text(d, "serial", where));
     b.InquiryByte13(Get<std::uint8_t>(d, "inquiryByte13", 0, where));
     b.SmartEnabled(Flag(d, "smartEnabled", true, where));
+    if (d.contains("nativeMaxAddress"))
+        b.NativeMaxAddress(Get<std::uint64_t>(d, "nativeMaxAddress", 0, where));
+    if (d.contains("dcoMaxAddress")) b.DcoMaxAddress(Get<std::uint64_t>(d, "dcoMaxAddress", 0, where));
     if (d.contains("vanishAt")) {
         b.VanishAt(Get<std::int64_t>(d, "vanishAt", 0, where),
                    Get<std::uint32_t>(d, "vanishError", 1167, where));

@@ -269,6 +269,18 @@ DriveBuilder& DriveBuilder::DriverStatusError(std::uint8_t driverError) {
     Params().faults.driverError = driverError;
     return *this;
 }
+DriveBuilder& DriveBuilder::NativeMaxAddress(std::uint64_t address) {
+    Params().nativeMaxAddress = address;
+    return *this;
+}
+DriveBuilder& DriveBuilder::DcoMaxAddress(std::uint64_t address) {
+    Params().dcoMaxAddress = address;
+    return *this;
+}
+DriveBuilder& DriveBuilder::AbortAtaCommand(std::uint8_t command) {
+    Params().faults.abortedCommands.push_back(command);
+    return *this;
+}
 DriveBuilder& DriveBuilder::VanishAfterOpen() {
     Params().faults.vanishAfterOpen = true;
     return *this;

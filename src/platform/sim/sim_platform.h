@@ -52,7 +52,7 @@ struct JournalEntry {
     std::uint32_t propertyId = 0;     // Control, IOCTL_STORAGE_QUERY_PROPERTY: PropertyId of the query
     std::vector<std::uint8_t> input;  // Control: copy of the input bytes
     std::uint32_t outSize = 0;        // Control: output length passed
-    std::uint8_t ataFeatures = 0;     // SMART / miniport IDENTIFY: register values sent
+    std::uint8_t ataFeatures = 0;     // SMART / miniport IDENTIFY / pass-through: register values sent
     std::uint8_t ataCommand = 0;
     std::uint8_t ataDriveHead = 0;
     std::uint8_t ataDriveNumber = 0;  // bDriveNumber
@@ -89,6 +89,7 @@ struct DriveFaults {
     bool smartReadNoHeader = false;                      // 512-byte answer: data at offset 0
     std::optional<std::uint32_t> identifyReturns;        // bytes returned by miniport IDENTIFY
     std::optional<std::uint8_t> driverError;             // DRIVERSTATUS.bDriverError in answers
+    std::vector<std::uint8_t> abortedCommands;           // ATA commands the drive aborts (pass-through)
     bool vanishAfterOpen = false;          // every call on an open handle fails with vanishError
     std::optional<std::int64_t> vanishAt;  // the drive is gone once a write reaches this offset
     std::uint32_t vanishError = 1167;  // what calls on a gone drive fail with (ERROR_DEVICE_NOT_CONNECTED)
@@ -109,7 +110,13 @@ struct DriveSpec {
     std::optional<std::array<std::uint8_t, 512>> identify;  // absent: ATA commands fail
     std::optional<std::array<std::uint8_t, 512>> smart;
     bool smartEnabled = true;  // the drive's SMART state; answers of IDENTIFY word 85 bit 0 follow it
-    std::string imageFile;     // backing file; empty: sparse in-memory storage
+    // What READ NATIVE MAX ADDRESS (EXT) answers; absent: the last sector IDENTIFY reports (no
+    // host protected area). Set below that count it is the garbage some bridges return.
+    std::optional<std::uint64_t> nativeMaxAddress;
+    // The maximum address of the device configuration overlay (DCO IDENTIFY words 3-6); absent:
+    // the drive aborts DCO IDENTIFY.
+    std::optional<std::uint64_t> dcoMaxAddress;
+    std::string imageFile;  // backing file; empty: sparse in-memory storage
     // Writes the drive takes in flight at once (1: no queue, the program writes one at a time),
     // and whether their completions come back newest first instead of in the order queued.
     std::uint32_t queueDepth = 1;
@@ -159,6 +166,10 @@ class DriveBuilder {
     DriveBuilder& SmartReadReturns(std::uint32_t bytes, bool noHeader = false);
     DriveBuilder& IdentifyReturns(std::uint32_t bytes);
     DriveBuilder& DriverStatusError(std::uint8_t driverError);
+    DriveBuilder& NativeMaxAddress(std::uint64_t address);
+    DriveBuilder& DcoMaxAddress(std::uint64_t address);
+    // The drive aborts this ATA command (status ERR, error ABRT) when it comes by pass-through.
+    DriveBuilder& AbortAtaCommand(std::uint8_t command);
     DriveBuilder& VanishAfterOpen();
     // The drive disappears (unplugged) when a write reaches `offset`: that write fails with
     // `error`, and so does every later call on its handles; it no longer opens.
