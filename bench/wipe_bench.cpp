@@ -1,4 +1,4 @@
-// wipe_bench DEVICE: zero-fills DEVICE with the wipe command exactly as the window runs it
+// wipe_bench [--depth N] DEVICE: zero-fills DEVICE with the wipe command exactly as the window runs it
 // (confirmation answered Yes, busy state, header, WipeDevice with its message pump, flush,
 // closing box), headless, and prints what it took:
 //
@@ -8,6 +8,9 @@
 // their difference is what the wipe added at its peak. Exit status 0 for a clean wipe, 1 for
 // a wipe with errors, 2 when the device cannot be opened or measured.
 //
+// --depth N keeps at most N writes in flight (1: one write at a time, the wipe before writes
+// were queued); without it the wipe keeps as many as the program does.
+//
 // Run as an ordinary user, it opens the device through the drive helper (started with pkexec),
 // as the program does, and writes on the descriptor the helper hands over.
 #include <sys/resource.h>
@@ -15,6 +18,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -67,11 +71,18 @@ long MaxRssKib() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: wipe_bench DEVICE\n");
+    std::uint32_t depth = 0;
+    if (argc == 4 && std::strcmp(argv[1], "--depth") == 0) {
+        depth = static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 10));
+        argv += 2;
+        argc -= 2;
+    }
+    if (argc != 2 || (depth == 0 && argv[0] != nullptr && std::strcmp(argv[1], "--depth") == 0)) {
+        std::fprintf(stderr, "usage: wipe_bench [--depth N] DEVICE\n");
         return 2;
     }
     lnx::LinuxKernelServices ks;
+    if (depth != 0) ks.LimitWriteQueue(depth);
     const orm::HelperStartResult started = lnx::StartHelperUnlessRoot(ks);
     if (!orm::HelperStartOk(started)) {
         std::fprintf(stderr, "%s\n", orm::HelperStartText(started).c_str());

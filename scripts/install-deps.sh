@@ -4,11 +4,12 @@
 #   scripts/install-deps.sh            build + demo packages
 #   scripts/install-deps.sh --package  also what building the Debian package needs
 #   scripts/install-deps.sh --tests    also what the test suite needs (the package test included)
+#   scripts/install-deps.sh --bench    also what the benchmarks compare the wipe with (fio)
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  nlohmann-json3-dev libudev1 libseccomp-dev
+  nlohmann-json3-dev libudev1 libseccomp-dev liburing-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev
   fonts-liberation2 fonts-wine fonts-dejavu-core
   xvfb xauth imagemagick
@@ -16,6 +17,9 @@ packages=(
 )
 if [[ "${1:-}" == "--package" || "${1:-}" == "--tests" ]]; then
   packages+=(dpkg-dev file)
+fi
+if [[ "${1:-}" == "--bench" ]]; then
+  packages+=(fio)
 fi
 if [[ "${1:-}" == "--tests" ]]; then
   packages+=(googletest libgtest-dev libgmock-dev util-linux e2fsprogs dosfstools polkitd dbus python3-dbusmock)

@@ -53,6 +53,43 @@ class KernelServices {
     // FlushFileBuffers: returns when the data written through the handle is on the medium.
     virtual bool Flush(Handle handle) = 0;
 
+    // ---- Queued writes (WriteFile with an OVERLAPPED, GetQueuedCompletionStatus) ---------------
+    //
+    // Several writes in flight at their own offsets, for drives that only reach their speed that
+    // way. A platform or handle without them answers OpenWriteQueue with 1, and the program
+    // positions and writes one chunk at a time.
+
+    // What one queued write came back with: the tag it was queued with, and the result and
+    // byte count GetOverlappedResult would give (error is the last error when ok is false).
+    struct WriteCompletion {
+        std::uint64_t tag = 0;
+        bool ok = false;
+        std::uint32_t bytes = 0;
+        std::uint32_t error = 0;
+    };
+
+    // Readies the handle for up to `depth` writes in flight (on Windows a second handle opened
+    // with FILE_FLAG_OVERLAPPED, with the same access and sharing, bound to a completion port).
+    // Returns how many it takes; 1 or less: no queue.
+    virtual std::uint32_t OpenWriteQueue(Handle /*handle*/, std::uint32_t /*depth*/) { return 1; }
+
+    // WriteFile with an OVERLAPPED whose Offset and OffsetHigh give `offset`. True when the write
+    // is under way: its completion, carrying `tag`, comes from WaitWrite, and `buffer` must stay
+    // unchanged until then. False when it could not be started (last error set): no completion
+    // comes for it.
+    virtual bool WriteAt(Handle /*handle*/, const void* /*buffer*/, std::uint32_t /*size*/,
+                         std::int64_t /*offset*/, std::uint64_t /*tag*/) {
+        return false;
+    }
+
+    // GetQueuedCompletionStatus: waits for the next write to complete, in whatever order the
+    // drive finishes them. False (last error set) when nothing is in flight or the queue broke.
+    virtual bool WaitWrite(Handle /*handle*/, WriteCompletion* /*completion*/) { return false; }
+
+    // Waits for the writes still in flight, then releases what OpenWriteQueue set up. Close does
+    // the same before it closes the handle, so no write is ever in flight on a closed handle.
+    virtual void CloseWriteQueue(Handle /*handle*/) {}
+
     // FormatMessageA(FROM_SYSTEM | IGNORE_INSERTS | ARGUMENT_ARRAY, code): the system's own
     // text, untrimmed, at most 255 characters; empty when the system has none.
     virtual std::string ErrorText(std::uint32_t code) = 0;

@@ -1,6 +1,7 @@
 #include "wipe/wipe_device.h"
 
 #include <string>
+#include <vector>
 
 #include "common/date_time.h"
 #include "discovery/size_text.h"
@@ -21,43 +22,14 @@ class Wipe {
         m_outcome.total = WipeTotal(m_ctx.state.Chosen());
         m_outcome.hiddenSectors = m_ctx.state.HiddenHpaSectors + m_ctx.state.HiddenDcoSectors;
 
-        std::int64_t offset = 0;
-        if (!PumpKeepsHandle()) return Stopped(offset);
+        if (!PumpKeepsHandle()) return Stopped(0);
 
-        int seekAttempts = 0;
-        while (offset < m_outcome.total) {
-            m_ctx.progress.SetPosition(ProgressPercent(offset, m_outcome.total));
-            if (!PumpKeepsHandle()) return Stopped(offset);
-
-            const std::int64_t length = ChunkLength(offset, m_outcome.total);
-            std::int64_t position = -1;
-            const bool positioned = m_ctx.ks.Seek(m_handle, offset, &position);
-            if (!positioned || position != offset) {
-                const std::uint32_t error = positioned ? 0 : m_ctx.ks.LastError();
-                Log(kSeekErrorPrefix + std::to_string(offset));
-                if (DriveGoneError(error)) return Gone(offset, error);
-                // Three attempts in all at one offset (the first and two retries), each in its
-                // own round with progress and pump; then the chunk is given up like a failed write.
-                if (++seekAttempts < kSeekAttempts) continue;
-                CountFailed(length);
-                seekAttempts = 0;
-                offset += length;
-                continue;
-            }
-            seekAttempts = 0;
-
-            // length is at most WipeChunkSize, so it fits the write's 32-bit count.
-            const auto size = static_cast<std::uint32_t>(length);
-            std::uint32_t written = 0;
-            const bool wrote = m_ctx.ks.Write(m_handle, zeroes.Data(), size, &written);
-            if (!wrote || written != size) {
-                const std::uint32_t error = wrote ? 0 : m_ctx.ks.LastError();
-                Log(kWriteErrorPrefix + std::to_string(offset));
-                CountFailed(length);
-                if (DriveGoneError(error)) return Gone(offset, error);
-            }
-            offset += length;
-        }
+        const std::uint32_t depth =
+            m_outcome.total > 0 ? m_ctx.ks.OpenWriteQueue(m_handle, kWipeQueueDepth) : 1;
+        const Ended ended = depth > 1 ? WriteQueued(zeroes, depth) : WriteOneByOne(zeroes, 0);
+        if (ended == Ended::Stopped) return m_outcome;
+        if (depth > 1) m_ctx.ks.CloseWriteQueue(m_handle);
+        if (ended == Ended::Gone) return Gone(m_outcome.stoppedAt, m_outcome.goneError);
 
         // Without the flush "done" would only mean the zeroes reached the drive's cache.
         if (!m_ctx.ks.Flush(m_handle)) {
@@ -82,14 +54,165 @@ class Wipe {
     }
 
   private:
+    // How the writing loop ended: every chunk behind it, the window closed (already logged), or
+    // the drive gone (stoppedAt and goneError set).
+    enum class Ended { AllWritten, Stopped, Gone };
+
+    Ended WriteOneByOne(const ZeroBuffer& zeroes, std::int64_t offset) {
+        int seekAttempts = 0;
+        while (offset < m_outcome.total) {
+            m_ctx.progress.SetPosition(ProgressPercent(offset, m_outcome.total));
+            if (!PumpKeepsHandle()) return Stop(offset);
+
+            const std::int64_t length = ChunkLength(offset, m_outcome.total);
+            std::int64_t position = -1;
+            const bool positioned = m_ctx.ks.Seek(m_handle, offset, &position);
+            if (!positioned || position != offset) {
+                const std::uint32_t error = positioned ? 0 : m_ctx.ks.LastError();
+                Log(kSeekErrorPrefix + std::to_string(offset));
+                if (DriveGoneError(error)) return MarkGone(offset, error);
+                // Three attempts in all at one offset (the first and two retries), each in its
+                // own round with progress and pump; then the chunk is given up like a failed write.
+                if (++seekAttempts < kSeekAttempts) continue;
+                CountFailed(length);
+                seekAttempts = 0;
+                offset += length;
+                continue;
+            }
+            seekAttempts = 0;
+
+            // length is at most WipeChunkSize, so it fits the write's 32-bit count.
+            const auto size = static_cast<std::uint32_t>(length);
+            std::uint32_t written = 0;
+            const bool wrote = m_ctx.ks.Write(m_handle, zeroes.Data(), size, &written);
+            if (!wrote || written != size) {
+                const std::uint32_t error = wrote ? 0 : m_ctx.ks.LastError();
+                Log(kWriteErrorPrefix + std::to_string(offset));
+                CountFailed(length);
+                if (DriveGoneError(error)) return MarkGone(offset, error);
+            }
+            offset += length;
+        }
+        return Ended::AllWritten;
+    }
+
+    // The same chunks, lines, progress steps and pumps as WriteOneByOne, with up to `depth`
+    // writes in flight. Completions may come in any order; each chunk is settled (its line, the
+    // progress past it, a pump) only once every chunk before it is, so what the window shows
+    // follows the offsets. Writes go no further than `depth` chunks past the first unsettled one,
+    // which bounds the results waiting in `m_slots`.
+    Ended WriteQueued(const ZeroBuffer& zeroes, std::uint32_t depth) {
+        m_slots.assign(depth, Slot{});
+        const std::int64_t window = static_cast<std::int64_t>(depth) * WipeChunkSize;
+        std::int64_t settled = 0;  // every chunk before this offset is settled
+        std::int64_t next = 0;     // offset of the next chunk to queue
+        int inFlight = 0;
+        bool submitting = true;  // false once a write said the drive is gone
+        bool queueBroken = false;
+
+        m_ctx.progress.SetPosition(ProgressPercent(0, m_outcome.total));
+        if (!PumpKeepsHandle()) return Stop(0);
+
+        for (;;) {
+            while (submitting && next < m_outcome.total && next < settled + window) {
+                const std::int64_t length = ChunkLength(next, m_outcome.total);
+                const std::uint64_t chunk = static_cast<std::uint64_t>(next / WipeChunkSize);
+                Slot& slot = SlotOf(chunk);
+                slot = Slot{};
+                // length is at most WipeChunkSize, so it fits the write's 32-bit count.
+                if (m_ctx.ks.WriteAt(m_handle, zeroes.Data(), static_cast<std::uint32_t>(length), next,
+                                     chunk)) {
+                    ++inFlight;
+                } else {
+                    slot.done = true;
+                    slot.error = m_ctx.ks.LastError();
+                    if (DriveGoneError(slot.error)) submitting = false;
+                }
+                next += length;
+            }
+
+            // Settle what is complete, in offset order.
+            if (settled < next && SlotOf(ChunkOf(settled)).done) {
+                const Slot slot = SlotOf(ChunkOf(settled));
+                const std::int64_t length = ChunkLength(settled, m_outcome.total);
+                if (!slot.ok || slot.bytes != length) {
+                    Log(kWriteErrorPrefix + std::to_string(settled));
+                    CountFailed(length);
+                    if (DriveGoneError(slot.error)) {
+                        // The writes still out complete without a line of their own.
+                        Drain(inFlight);
+                        return MarkGone(settled, slot.error);
+                    }
+                }
+                settled += length;
+                if (settled >= m_outcome.total) break;
+                m_ctx.progress.SetPosition(ProgressPercent(settled, m_outcome.total));
+                // A close in this pump drains and closes the handle itself.
+                if (!PumpKeepsHandle()) return Stop(settled);
+                continue;
+            }
+            if (inFlight == 0) break;  // every chunk queued so far is settled
+
+            KernelServices::WriteCompletion done;
+            if (!m_ctx.ks.WaitWrite(m_handle, &done)) {
+                // The queue itself failed: whatever is still out is lost with the same error, and
+                // the chunks not yet queued are written one by one.
+                const std::uint32_t error = m_ctx.ks.LastError();
+                for (std::int64_t at = settled; at < next; at += WipeChunkSize) {
+                    Slot& slot = SlotOf(ChunkOf(at));
+                    if (!slot.done) slot = Slot{true, false, 0, error};
+                }
+                inFlight = 0;
+                submitting = false;
+                queueBroken = true;
+                continue;
+            }
+            --inFlight;
+            Slot& slot = SlotOf(done.tag);
+            slot = Slot{true, done.ok, done.bytes, done.ok ? 0 : done.error};
+            if (!done.ok && DriveGoneError(done.error)) submitting = false;
+        }
+        if (queueBroken && next < m_outcome.total) return WriteOneByOne(zeroes, next);
+        return Ended::AllWritten;
+    }
+
+    struct Slot {
+        bool done = false;
+        bool ok = false;
+        std::uint32_t bytes = 0;
+        std::uint32_t error = 0;
+    };
+
+    static std::uint64_t ChunkOf(std::int64_t offset) {
+        return static_cast<std::uint64_t>(offset / WipeChunkSize);
+    }
+    Slot& SlotOf(std::uint64_t chunk) { return m_slots[chunk % m_slots.size()]; }
+
+    void Drain(int inFlight) {
+        KernelServices::WriteCompletion ignored;
+        while (inFlight-- > 0 && m_ctx.ks.WaitWrite(m_handle, &ignored)) {
+        }
+    }
+
     // The close handler may have run inside the pump; it closes DeviceHandle (and may reset it).
     bool PumpKeepsHandle() { return m_ctx.pump.Pump() && m_ctx.state.DeviceHandle == m_handle; }
+
+    Ended Stop(std::int64_t offset) {
+        Stopped(offset);
+        return Ended::Stopped;
+    }
 
     WipeOutcome Stopped(std::int64_t offset) {
         m_outcome.handleClosed = true;
         m_outcome.stoppedAt = offset;
         Log(WipeClosingText(m_outcome));
         return m_outcome;
+    }
+
+    Ended MarkGone(std::int64_t offset, std::uint32_t error) {
+        m_outcome.stoppedAt = offset;
+        m_outcome.goneError = error;
+        return Ended::Gone;
     }
 
     // The drive is gone: the closing line says where the wipe stopped, and the handle is left
@@ -114,6 +237,7 @@ class Wipe {
     WipeContext& m_ctx;
     const Handle m_handle;
     WipeOutcome m_outcome;
+    std::vector<Slot> m_slots;  // results of the queued chunks not yet settled, by chunk number
 };
 
 }  // namespace

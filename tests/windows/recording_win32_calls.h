@@ -85,6 +85,17 @@ class RecordingWin32Calls : public Win32Calls {
         return writeResult;
     }
     BOOL FlushFileBuffers(HANDLE) override { return TRUE; }
+    // No queued writes: the recorded layer keeps one write at a time.
+    BOOL WriteFileOverlapped(HANDLE, LPCVOID, DWORD, OVERLAPPED*) override {
+        m_lastError = ERROR_INVALID_FUNCTION;
+        return FALSE;
+    }
+    HANDLE CreateIoCompletionPort(HANDLE, HANDLE, ULONG_PTR, DWORD) override { return nullptr; }
+    BOOL GetQueuedCompletionStatus(HANDLE, DWORD*, ULONG_PTR*, OVERLAPPED** overlapped) override {
+        *overlapped = nullptr;
+        return FALSE;
+    }
+    BOOL CancelIoEx(HANDLE, OVERLAPPED*) override { return FALSE; }
     BOOL QueryPerformanceCounter(LARGE_INTEGER* value) override {
         value->QuadPart = 1;
         return TRUE;

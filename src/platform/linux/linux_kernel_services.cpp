@@ -15,6 +15,7 @@
 #include "platform/linux/block_device_info.h"
 #include "platform/linux/drive_list.h"
 #include "platform/linux/whole_disk.h"
+#include "platform/linux/write_ring.h"
 #include "platform/win_layouts.h"
 
 extern char** environ;
@@ -33,7 +34,10 @@ LinuxKernelServices::LinuxKernelServices(std::string sysRoot)
 
 LinuxKernelServices::~LinuxKernelServices() {
     // The helper closes its copies when its socket closes, after this.
-    for (auto& [handle, drive] : m_handles) ::close(drive.fd);
+    for (auto& [handle, drive] : m_handles) {
+        drive.ring.reset();
+        ::close(drive.fd);
+    }
 }
 
 HelperStartResult LinuxKernelServices::StartHelper(const std::string& pkexec, const std::string& helperPath) {
@@ -145,6 +149,8 @@ bool LinuxKernelServices::Close(Handle handle) {
     auto it = m_handles.find(handle);
     if (it == m_handles.end()) return Fail(win::ERROR_INVALID_HANDLE);
     const int fd = it->second.fd;
+    // Writes still in flight complete before the descriptor goes.
+    it->second.ring.reset();
     if (it->second.helperId != 0 && m_helper) m_helper->CloseDrive(it->second.helperId);
     m_handles.erase(it);
     // The descriptor is gone whatever close says; an error is still worth telling.

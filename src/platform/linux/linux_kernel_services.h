@@ -30,6 +30,8 @@
 
 namespace orm::lnx {
 
+class WriteRing;
+
 class LinuxKernelServices : public KernelServices {
   public:
     // sysRoot is where sysfs is mounted; tests point it at a tree of their own.
@@ -47,6 +49,14 @@ class LinuxKernelServices : public KernelServices {
     bool Seek(Handle handle, std::int64_t offset, std::int64_t* newPosition) override;
     bool Write(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* written) override;
     bool Flush(Handle handle) override;
+    // Queued writes go through an io_uring on the handle's own descriptor (the helper's, when it
+    // opened the drive), only while that descriptor bypasses the page cache; where the ring cannot
+    // be set up (an old kernel, seccomp, the io_uring_disabled sysctl) the handle has no queue.
+    std::uint32_t OpenWriteQueue(Handle handle, std::uint32_t depth) override;
+    bool WriteAt(Handle handle, const void* buffer, std::uint32_t size, std::int64_t offset,
+                 std::uint64_t tag) override;
+    bool WaitWrite(Handle handle, WriteCompletion* completion) override;
+    void CloseWriteQueue(Handle handle) override;
     std::string ErrorText(std::uint32_t code) override;
 
     // The drive list is read from sysfs afresh when drive 0 is asked for (the start of a
@@ -75,6 +85,9 @@ class LinuxKernelServices : public KernelServices {
     // Whether the handle's writes bypass the page cache (O_DIRECT still set on its descriptor).
     bool IsDirect(Handle handle) const;
 
+    // The most writes OpenWriteQueue grants from now on (1: none); the benchmark compares depths.
+    void LimitWriteQueue(std::uint32_t depth) { m_queueLimit = depth; }
+
     // Starts the drive helper; from then on drives open through it. Call before the first drive
     // is opened.
     HelperStartResult StartHelper(const std::string& pkexec, const std::string& helperPath);
@@ -85,7 +98,8 @@ class LinuxKernelServices : public KernelServices {
         int fd = -1;
         std::string name;  // kernel name of the whole disk, for its sysfs attributes
         bool writable = false;
-        std::uint32_t helperId = 0;  // the helper's copy of the descriptor, 0 without a helper
+        std::uint32_t helperId = 0;       // the helper's copy of the descriptor, 0 without a helper
+        std::unique_ptr<WriteRing> ring;  // queued writes, between OpenWriteQueue and CloseWriteQueue
     };
 
     bool Fail(std::uint32_t code);
@@ -93,6 +107,9 @@ class LinuxKernelServices : public KernelServices {
     bool Succeed();
     OpenDrive* Find(Handle handle);
     AtaSendResult SendAta(const OpenDrive& d, const AtaCommand& cmd, std::uint8_t* data);
+    // The Windows code for a failed write at `offset`: a drive whose size dropped below the
+    // write, or can no longer be read, has gone (ERROR_DEVICE_NOT_CONNECTED).
+    std::uint32_t WriteErrorCode(const OpenDrive& d, int err, std::int64_t offset);
 
     bool AnswerGeometry(const OpenDrive& d, std::uint8_t* out, std::uint32_t outSize,
                         std::uint32_t* returned);
@@ -116,6 +133,7 @@ class LinuxKernelServices : public KernelServices {
     PeriodicTimers m_timers;
     std::string m_webOpener = "xdg-open";
     std::unique_ptr<HelperClient> m_helper;
+    std::uint32_t m_queueLimit = 64;
 };
 
 // Started as root, nothing to do (NotNeeded); else starts the helper at DefaultHelperPath()

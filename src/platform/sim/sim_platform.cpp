@@ -16,6 +16,7 @@ namespace orm::sim {
 namespace {
 
 constexpr std::uint32_t kErrorSectorNotFound = 27;
+constexpr std::uint32_t kErrorWaitTimeout = 258;
 constexpr const char* kDrivePrefix = "\\\\.\\PhysicalDrive";
 
 // The first byte is zero and every byte equals the one before it.
@@ -206,6 +207,11 @@ DriveBuilder& DriveBuilder::SmartEnabled(bool enabled) {
 }
 DriveBuilder& DriveBuilder::Image(const std::string& path) {
     Params().imageFile = path;
+    return *this;
+}
+DriveBuilder& DriveBuilder::QueueDepth(std::uint32_t depth, bool completeNewestFirst) {
+    Params().queueDepth = depth;
+    Params().completeNewestFirst = completeNewestFirst;
     return *this;
 }
 DriveBuilder& DriveBuilder::FailOpen(std::uint32_t error) {
@@ -436,7 +442,10 @@ Handle SimPlatform::Open(const std::string& path, std::uint32_t desiredAccess, s
         error = *it->second->params.faults.openError;
     } else {
         h = m_impl->nextHandle++;
-        m_impl->handles[h] = OpenHandle{it->second, static_cast<unsigned>(number), 0, desiredAccess};
+        OpenHandle& opened = m_impl->handles[h];
+        opened.drive = it->second;
+        opened.number = static_cast<unsigned>(number);
+        opened.access = desiredAccess;
         error = it->second->params.faults.openLastError.value_or(0);
     }
     e.handle = h;
@@ -457,7 +466,9 @@ bool SimPlatform::Close(Handle handle) {
         e.ok = false;
         e.error = win::ERROR_INVALID_HANDLE;
     } else {
+        // Writes still in flight complete before the handle goes.
         e.drive = static_cast<int>(it->second.number);
+        e.length = static_cast<std::uint32_t>(it->second.inFlight.size());
         m_impl->handles.erase(it);
     }
     m_impl->SetError(e.error);
@@ -523,6 +534,38 @@ bool SimPlatform::Seek(Handle handle, std::int64_t offset, std::int64_t* newPosi
     return m_impl->Finish(e);
 }
 
+std::uint32_t SimPlatform::Impl::WriteChunk(OpenHandle& oh, JournalEntry& e, std::int64_t offset,
+                                            const void* buffer, std::uint32_t size) {
+    e.offset = offset;
+    SimDrive& drive = *oh.drive;
+    const DriveFaults& f = drive.params.faults;
+    if ((oh.access & win::GENERIC_WRITE) == 0) {
+        e.ok = false;
+        e.error = win::ERROR_ACCESS_DENIED;
+    } else if (f.vanishAt && offset + static_cast<std::int64_t>(size) > *f.vanishAt) {
+        drive.gone = true;
+        e.ok = false;
+        e.error = f.vanishError;
+    } else if (auto fail = f.writeFails.find(offset); fail != f.writeFails.end()) {
+        e.ok = false;
+        e.error = fail->second;
+    } else if (offset > drive.params.length || size > drive.params.length - offset) {
+        // Past the end of the medium: nothing is written.
+        e.ok = false;
+        e.error = kErrorSectorNotFound;
+    } else {
+        std::uint32_t n = size;
+        if (auto s = f.shortWrites.find(offset); s != f.shortWrites.end()) n = std::min(n, s->second);
+        if (n > 0 && !drive.WriteBytes(offset, static_cast<const std::uint8_t*>(buffer), n)) {
+            e.ok = false;
+            e.error = win::ERROR_WRITE_FAULT;
+        } else {
+            return n;
+        }
+    }
+    return 0;
+}
+
 bool SimPlatform::Write(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* written) {
     std::lock_guard lock(m_impl->mutex);
     JournalEntry e;
@@ -531,39 +574,89 @@ bool SimPlatform::Write(Handle handle, const void* buffer, std::uint32_t size, s
     e.length = size;
     std::uint32_t done = 0;
     if (OpenHandle* oh = m_impl->Usable(handle, e)) {
-        e.offset = oh->position;
-        SimDrive& drive = *oh->drive;
-        const DriveFaults& f = drive.params.faults;
-        if ((oh->access & win::GENERIC_WRITE) == 0) {
-            e.ok = false;
-            e.error = win::ERROR_ACCESS_DENIED;
-        } else if (f.vanishAt && oh->position + static_cast<std::int64_t>(size) > *f.vanishAt) {
-            drive.gone = true;
-            e.ok = false;
-            e.error = f.vanishError;
-        } else if (auto fail = f.writeFails.find(oh->position); fail != f.writeFails.end()) {
-            e.ok = false;
-            e.error = fail->second;
-        } else if (oh->position > drive.params.length || size > drive.params.length - oh->position) {
-            // Past the end of the medium: nothing is written.
-            e.ok = false;
-            e.error = kErrorSectorNotFound;
-        } else {
-            std::uint32_t n = size;
-            if (auto s = f.shortWrites.find(oh->position); s != f.shortWrites.end())
-                n = std::min(n, s->second);
-            if (n > 0 && !drive.WriteBytes(oh->position, static_cast<const std::uint8_t*>(buffer), n)) {
-                e.ok = false;
-                e.error = win::ERROR_WRITE_FAULT;
-            } else {
-                done = n;
-                oh->position += n;
-            }
-        }
+        done = m_impl->WriteChunk(*oh, e, oh->position, buffer, size);
+        oh->position += done;
     }
     if (written != nullptr) *written = done;
     e.bytes = done;
     return m_impl->Finish(e);
+}
+
+std::uint32_t SimPlatform::OpenWriteQueue(Handle handle, std::uint32_t depth) {
+    std::lock_guard lock(m_impl->mutex);
+    OpenHandle* oh = m_impl->Find(handle);
+    if (oh == nullptr || oh->drive->params.queueDepth <= 1) return 1;
+    JournalEntry e;
+    e.call = Call::OpenWriteQueue;
+    e.handle = handle;
+    e.drive = static_cast<int>(oh->number);
+    e.length = depth;
+    m_impl->Finish(e);
+    oh->queueOpen = true;
+    return std::min(depth, oh->drive->params.queueDepth);
+}
+
+bool SimPlatform::WriteAt(Handle handle, const void* buffer, std::uint32_t size, std::int64_t offset,
+                          std::uint64_t tag) {
+    std::lock_guard lock(m_impl->mutex);
+    JournalEntry e;
+    e.call = Call::WriteAt;
+    e.handle = handle;
+    e.offset = offset;
+    e.length = size;
+    OpenHandle* oh = m_impl->Find(handle);
+    if (oh == nullptr || !oh->queueOpen) {
+        e.ok = false;
+        e.error = win::ERROR_INVALID_HANDLE;
+        return m_impl->Finish(e);
+    }
+    // Queued whatever its fate; a drive that is gone fails it through its completion.
+    JournalEntry result = e;
+    std::uint32_t done = 0;
+    if (m_impl->Usable(handle, result)) done = m_impl->WriteChunk(*oh, result, offset, buffer, size);
+    e.drive = result.drive;
+    e.bytes = done;
+    oh->inFlight.push_back({offset, KernelServices::WriteCompletion{tag, result.ok, done, result.error}});
+    return m_impl->Finish(e);
+}
+
+bool SimPlatform::WaitWrite(Handle handle, WriteCompletion* completion) {
+    std::lock_guard lock(m_impl->mutex);
+    JournalEntry e;
+    e.call = Call::WaitWrite;
+    e.handle = handle;
+    OpenHandle* oh = m_impl->Find(handle);
+    if (oh == nullptr || oh->inFlight.empty()) {
+        e.ok = false;
+        e.error = oh == nullptr ? win::ERROR_INVALID_HANDLE : kErrorWaitTimeout;
+        return m_impl->Finish(e);
+    }
+    e.drive = static_cast<int>(oh->number);
+    const bool newest = oh->drive->params.completeNewestFirst;
+    const auto [offset, result] = newest ? oh->inFlight.back() : oh->inFlight.front();
+    if (newest) {
+        oh->inFlight.pop_back();
+    } else {
+        oh->inFlight.pop_front();
+    }
+    *completion = result;
+    e.offset = offset;
+    e.bytes = result.bytes;
+    return m_impl->Finish(e);
+}
+
+void SimPlatform::CloseWriteQueue(Handle handle) {
+    std::lock_guard lock(m_impl->mutex);
+    OpenHandle* oh = m_impl->Find(handle);
+    if (oh == nullptr || !oh->queueOpen) return;
+    JournalEntry e;
+    e.call = Call::CloseWriteQueue;
+    e.handle = handle;
+    e.drive = static_cast<int>(oh->number);
+    e.length = static_cast<std::uint32_t>(oh->inFlight.size());
+    oh->inFlight.clear();
+    oh->queueOpen = false;
+    m_impl->Finish(e);
 }
 
 bool SimPlatform::Flush(Handle handle) {

@@ -27,6 +27,10 @@ enum class Call {
     Seek,
     Write,
     Flush,
+    OpenWriteQueue,
+    WriteAt,
+    WaitWrite,
+    CloseWriteQueue,
     Counter,
     Frequency,
     StartTimer,
@@ -52,8 +56,9 @@ struct JournalEntry {
     std::uint8_t ataCommand = 0;
     std::uint8_t ataDriveHead = 0;
     std::uint8_t ataDriveNumber = 0;  // bDriveNumber
-    std::int64_t offset = 0;          // Seek: offset asked; Write: position written at
-    std::uint32_t length = 0;         // Write: length; Sleep: ms
+    std::int64_t offset = 0;          // Seek: offset asked; Write, WriteAt, WaitWrite: position written at
+    std::uint32_t length = 0;         // Write, WriteAt: length; Sleep: ms; Close: writes drained
+                                      // OpenWriteQueue: depth asked
     bool ok = true;                   // the call's result
     std::uint32_t error = 0;          // the last error the call left
     std::uint32_t bytes = 0;          // Control: bytes returned; Write: bytes written
@@ -112,6 +117,10 @@ struct DriveSpec {
     // the drive aborts DCO IDENTIFY.
     std::optional<std::uint64_t> dcoMaxAddress;
     std::string imageFile;  // backing file; empty: sparse in-memory storage
+    // Writes the drive takes in flight at once (1: no queue, the program writes one at a time),
+    // and whether their completions come back newest first instead of in the order queued.
+    std::uint32_t queueDepth = 1;
+    bool completeNewestFirst = false;
     DriveFaults faults;
 };
 
@@ -140,6 +149,7 @@ class DriveBuilder {
     DriveBuilder& Smart(const std::array<std::uint8_t, 512>& block);
     DriveBuilder& SmartEnabled(bool enabled);
     DriveBuilder& Image(const std::string& path);
+    DriveBuilder& QueueDepth(std::uint32_t depth, bool completeNewestFirst = false);
 
     DriveBuilder& FailOpen(std::uint32_t error);
     DriveBuilder& OpenWithLastError(std::uint32_t error);
@@ -241,6 +251,12 @@ class SimPlatform : public KernelServices {
     bool Seek(Handle handle, std::int64_t offset, std::int64_t* newPosition) override;
     bool Write(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* written) override;
     bool Flush(Handle handle) override;
+    // A queued write takes effect (or fails) when it is queued; its completion only reports that.
+    std::uint32_t OpenWriteQueue(Handle handle, std::uint32_t depth) override;
+    bool WriteAt(Handle handle, const void* buffer, std::uint32_t size, std::int64_t offset,
+                 std::uint64_t tag) override;
+    bool WaitWrite(Handle handle, WriteCompletion* completion) override;
+    void CloseWriteQueue(Handle handle) override;
     std::string ErrorText(std::uint32_t code) override;
     std::string DrivePath(unsigned driveNumber) override;
     bool Counter(std::int64_t* value) override;

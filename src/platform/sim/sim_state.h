@@ -2,6 +2,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,8 @@ struct OpenHandle {
     unsigned number = 0;
     std::int64_t position = 0;
     std::uint32_t access = 0;
+    bool queueOpen = false;
+    std::deque<std::pair<std::int64_t, KernelServices::WriteCompletion>> inFlight;  // offset, result
 };
 
 struct SimTimer {
@@ -109,6 +112,10 @@ struct SimPlatform::Impl {
         Record(entry);
         return entry.ok;
     }
+
+    // A write of `size` bytes at `offset` through `oh`, faults included; the bytes written.
+    std::uint32_t WriteChunk(OpenHandle& oh, JournalEntry& entry, std::int64_t offset, const void* buffer,
+                             std::uint32_t size);
 
     bool Control(OpenHandle& oh, JournalEntry& entry, std::uint32_t code, const std::uint8_t* in,
                  std::uint32_t inSize, std::uint8_t* out, std::uint32_t outSize,

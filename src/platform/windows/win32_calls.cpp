@@ -37,6 +37,23 @@ BOOL RealWin32Calls::WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, LPDWOR
     return ::WriteFile(handle, buffer, size, written, nullptr);
 }
 
+BOOL RealWin32Calls::WriteFileOverlapped(HANDLE handle, LPCVOID buffer, DWORD size, OVERLAPPED* overlapped) {
+    return ::WriteFile(handle, buffer, size, nullptr, overlapped);
+}
+
+HANDLE RealWin32Calls::CreateIoCompletionPort(HANDLE handle, HANDLE port, ULONG_PTR key, DWORD threads) {
+    return ::CreateIoCompletionPort(handle, port, key, threads);
+}
+
+BOOL RealWin32Calls::GetQueuedCompletionStatus(HANDLE port, DWORD* bytes, ULONG_PTR* key,
+                                               OVERLAPPED** overlapped) {
+    return ::GetQueuedCompletionStatus(port, bytes, key, overlapped, INFINITE);
+}
+
+BOOL RealWin32Calls::CancelIoEx(HANDLE handle, OVERLAPPED* overlapped) {
+    return ::CancelIoEx(handle, overlapped);
+}
+
 BOOL RealWin32Calls::FlushFileBuffers(HANDLE handle) {
     return ::FlushFileBuffers(handle);
 }

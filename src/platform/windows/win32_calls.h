@@ -22,6 +22,13 @@ class Win32Calls {
     virtual DWORD SetFilePointer(HANDLE handle, LONG low, PLONG high, DWORD method) = 0;
     virtual BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, LPDWORD written) = 0;
     virtual BOOL FlushFileBuffers(HANDLE handle) = 0;
+    // The overlapped calls of the queued writes: WriteFile with no byte count and an OVERLAPPED,
+    // a completion port for one handle, waiting on it without a time limit, and cancelling.
+    virtual BOOL WriteFileOverlapped(HANDLE handle, LPCVOID buffer, DWORD size, OVERLAPPED* overlapped) = 0;
+    virtual HANDLE CreateIoCompletionPort(HANDLE handle, HANDLE port, ULONG_PTR key, DWORD threads) = 0;
+    virtual BOOL GetQueuedCompletionStatus(HANDLE port, DWORD* bytes, ULONG_PTR* key,
+                                           OVERLAPPED** overlapped) = 0;
+    virtual BOOL CancelIoEx(HANDLE handle, OVERLAPPED* overlapped) = 0;
     virtual BOOL QueryPerformanceCounter(LARGE_INTEGER* value) = 0;
     virtual BOOL QueryPerformanceFrequency(LARGE_INTEGER* value) = 0;
     virtual MMRESULT timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK proc, DWORD_PTR user,
@@ -48,6 +55,11 @@ class RealWin32Calls : public Win32Calls {
     DWORD SetFilePointer(HANDLE handle, LONG low, PLONG high, DWORD method) override;
     BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD size, LPDWORD written) override;
     BOOL FlushFileBuffers(HANDLE handle) override;
+    BOOL WriteFileOverlapped(HANDLE handle, LPCVOID buffer, DWORD size, OVERLAPPED* overlapped) override;
+    HANDLE CreateIoCompletionPort(HANDLE handle, HANDLE port, ULONG_PTR key, DWORD threads) override;
+    BOOL GetQueuedCompletionStatus(HANDLE port, DWORD* bytes, ULONG_PTR* key,
+                                   OVERLAPPED** overlapped) override;
+    BOOL CancelIoEx(HANDLE handle, OVERLAPPED* overlapped) override;
     BOOL QueryPerformanceCounter(LARGE_INTEGER* value) override;
     BOOL QueryPerformanceFrequency(LARGE_INTEGER* value) override;
     MMRESULT timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK proc, DWORD_PTR user,

@@ -44,6 +44,7 @@ WindowsKernelServices::WindowsKernelServices()
 WindowsKernelServices::WindowsKernelServices(Win32Calls& calls) : m_calls(calls) {}
 
 WindowsKernelServices::~WindowsKernelServices() {
+    while (!m_queues.empty()) EndWriteQueue(m_queues.begin()->first, true);
     std::vector<std::uint32_t> running;
     for (const auto& entry : m_runningTimers) running.push_back(entry.first);
     for (std::uint32_t id : running) StopTimer(id);
@@ -58,10 +59,17 @@ Handle WindowsKernelServices::Open(const std::string& path, std::uint32_t desire
     HANDLE handle =
         m_calls.CreateFileA(path.c_str(), desiredAccess, shareMode, creationDisposition, flagsAndAttributes);
     if (handle == INVALID_HANDLE_VALUE) return kInvalidHandle;
-    return reinterpret_cast<Handle>(handle);
+    const auto result = reinterpret_cast<Handle>(handle);
+    if ((desiredAccess & GENERIC_WRITE) != 0) {
+        m_opened[result] = OpenedAs{path, desiredAccess, shareMode, creationDisposition, flagsAndAttributes};
+    }
+    return result;
 }
 
 bool WindowsKernelServices::Close(Handle handle) {
+    // Writes still in flight are cancelled and waited for: none outlives the handle.
+    EndWriteQueue(handle, true);
+    m_opened.erase(handle);
     return m_calls.CloseHandle(ToNative(handle)) != FALSE;
 }
 
@@ -145,6 +153,108 @@ bool WindowsKernelServices::Write(Handle handle, const void* buffer, std::uint32
 
 bool WindowsKernelServices::Flush(Handle handle) {
     return m_calls.FlushFileBuffers(ToNative(handle)) != FALSE;
+}
+
+std::uint32_t WindowsKernelServices::OpenWriteQueue(Handle handle, std::uint32_t depth) {
+    const auto opened = m_opened.find(handle);
+    if (depth <= 1 || opened == m_opened.end()) return 1;
+    if (m_queues.count(handle) != 0) return static_cast<std::uint32_t>(m_queues[handle].requests.size());
+    const OpenedAs& how = opened->second;
+    // The same sharing as the first handle, which this one must get past: an exclusive first open
+    // would refuse it (ERROR_SHARING_VIOLATION), and the drive then has no queue.
+    HANDLE writes = m_calls.CreateFileA(how.path.c_str(), how.access, how.share, how.disposition,
+                                        how.flags | FILE_FLAG_OVERLAPPED);
+    if (writes == INVALID_HANDLE_VALUE) return 1;
+    HANDLE port = m_calls.CreateIoCompletionPort(writes, nullptr, 0, 1);
+    if (port == nullptr) {
+        m_calls.CloseHandle(writes);
+        return 1;
+    }
+    WriteQueue& queue = m_queues[handle];
+    queue.writes = writes;
+    queue.port = port;
+    for (std::uint32_t i = 0; i < depth; ++i) queue.requests.push_back(std::make_unique<QueuedWrite>());
+    return depth;
+}
+
+bool WindowsKernelServices::WriteAt(Handle handle, const void* buffer, std::uint32_t size,
+                                    std::int64_t offset, std::uint64_t tag) {
+    const auto found = m_queues.find(handle);
+    if (found == m_queues.end()) {
+        m_calls.SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    WriteQueue& queue = found->second;
+    QueuedWrite* request = nullptr;
+    for (auto& r : queue.requests) {
+        if (!r->inFlight) {
+            request = r.get();
+            break;
+        }
+    }
+    if (request == nullptr) {
+        m_calls.SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    request->overlapped = OVERLAPPED{};
+    const auto position = static_cast<std::uint64_t>(offset);
+    request->overlapped.Offset = static_cast<DWORD>(position);
+    request->overlapped.OffsetHigh = static_cast<DWORD>(position >> 32);
+    request->tag = tag;
+    // A write that completes at once still posts its completion to the port.
+    if (!m_calls.WriteFileOverlapped(queue.writes, buffer, size, &request->overlapped) &&
+        m_calls.GetLastError() != ERROR_IO_PENDING) {
+        return false;
+    }
+    request->inFlight = true;
+    ++queue.inFlight;
+    return true;
+}
+
+bool WindowsKernelServices::WaitWrite(Handle handle, WriteCompletion* completion) {
+    const auto found = m_queues.find(handle);
+    if (found == m_queues.end() || found->second.inFlight == 0) {
+        m_calls.SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    WriteQueue& queue = found->second;
+    DWORD bytes = 0;
+    ULONG_PTR key = 0;
+    OVERLAPPED* overlapped = nullptr;
+    const BOOL ok = m_calls.GetQueuedCompletionStatus(queue.port, &bytes, &key, &overlapped);
+    // No OVERLAPPED back: the port itself failed, no write completed.
+    if (overlapped == nullptr) return false;
+    auto* request = reinterpret_cast<QueuedWrite*>(overlapped);
+    completion->tag = request->tag;
+    completion->ok = ok != FALSE;
+    completion->bytes = bytes;
+    completion->error = ok ? ERROR_SUCCESS : m_calls.GetLastError();
+    request->inFlight = false;
+    --queue.inFlight;
+    return true;
+}
+
+void WindowsKernelServices::CloseWriteQueue(Handle handle) {
+    EndWriteQueue(handle, false);
+}
+
+void WindowsKernelServices::EndWriteQueue(Handle handle, bool cancel) {
+    const auto found = m_queues.find(handle);
+    if (found == m_queues.end()) return;
+    WriteQueue& queue = found->second;
+    if (cancel && queue.inFlight > 0) m_calls.CancelIoEx(queue.writes, nullptr);
+    while (queue.inFlight > 0) {
+        DWORD bytes = 0;
+        ULONG_PTR key = 0;
+        OVERLAPPED* overlapped = nullptr;
+        m_calls.GetQueuedCompletionStatus(queue.port, &bytes, &key, &overlapped);
+        if (overlapped == nullptr) break;
+        reinterpret_cast<QueuedWrite*>(overlapped)->inFlight = false;
+        --queue.inFlight;
+    }
+    m_calls.CloseHandle(queue.writes);
+    m_calls.CloseHandle(queue.port);
+    m_queues.erase(found);
 }
 
 std::string WindowsKernelServices::ErrorText(std::uint32_t code) {

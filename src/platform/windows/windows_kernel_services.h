@@ -53,6 +53,14 @@ class WindowsKernelServices : public KernelServices, public ShellOwned {
     bool Seek(Handle handle, std::int64_t offset, std::int64_t* newPosition) override;
     bool Write(Handle handle, const void* buffer, std::uint32_t size, std::uint32_t* written) override;
     bool Flush(Handle handle) override;
+    // Queued writes go through a second handle on the same drive, opened like the first (the same
+    // access, sharing and flags) plus FILE_FLAG_OVERLAPPED, and bound to a completion port; the
+    // first handle keeps serving the control calls, the positioning and the flush.
+    std::uint32_t OpenWriteQueue(Handle handle, std::uint32_t depth) override;
+    bool WriteAt(Handle handle, const void* buffer, std::uint32_t size, std::int64_t offset,
+                 std::uint64_t tag) override;
+    bool WaitWrite(Handle handle, WriteCompletion* completion) override;
+    void CloseWriteQueue(Handle handle) override;
     std::string ErrorText(std::uint32_t code) override;
     std::string DrivePath(unsigned driveNumber) override;
     bool Counter(std::int64_t* value) override;
@@ -79,6 +87,26 @@ class WindowsKernelServices : public KernelServices, public ShellOwned {
     };
 
   private:
+    // How a handle was opened, for the second handle of its queued writes.
+    struct OpenedAs {
+        std::string path;
+        std::uint32_t access = 0, share = 0, disposition = 0, flags = 0;
+    };
+    struct QueuedWrite {
+        OVERLAPPED overlapped{};  // first, so a completion's OVERLAPPED* finds its request
+        std::uint64_t tag = 0;
+        bool inFlight = false;
+    };
+    struct WriteQueue {
+        HANDLE writes = INVALID_HANDLE_VALUE;
+        HANDLE port = nullptr;
+        std::vector<std::unique_ptr<QueuedWrite>> requests;
+        unsigned inFlight = 0;
+    };
+    // Waits for every write of the queue still out (cancelling them first when asked), then
+    // closes its handle and port.
+    void EndWriteQueue(Handle handle, bool cancel);
+
     // True when the data were fetched; otherwise *refusal is the error the fall-back itself
     // reports (a command other than IDENTIFY DEVICE, or a drive that refused it), or
     // ERROR_SUCCESS when no other way answered and the miniport's failure stands.
@@ -90,6 +118,8 @@ class WindowsKernelServices : public KernelServices, public ShellOwned {
     HWND m_shellOwner = nullptr;
     std::map<std::uint32_t, TimerContext*> m_runningTimers;
     std::list<std::unique_ptr<TimerContext>> m_timerContexts;
+    std::map<Handle, OpenedAs> m_opened;  // handles opened for writing
+    std::map<Handle, WriteQueue> m_queues;
 };
 
 }  // namespace orm::windows

@@ -1,0 +1,79 @@
+// Queued writes of the Linux kernel services: an io_uring on the handle's O_DIRECT descriptor.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/linux/linux_kernel_services.h"
+#include "platform/linux/write_ring.h"
+#include "platform/win_layouts.h"
+
+namespace orm::lnx {
+
+std::uint32_t LinuxKernelServices::OpenWriteQueue(Handle handle, std::uint32_t depth) {
+    OpenDrive* d = Find(handle);
+    depth = std::min(depth, m_queueLimit);
+    // Through the page cache the writes are only copies into memory: a queue gains nothing there.
+    if (d == nullptr || !d->writable || depth <= 1 || !IsDirect(handle)) return 1;
+    if (!d->ring) {
+        auto ring = std::make_unique<WriteRing>();
+        if (ring->Open(d->fd, depth) != 0) return 1;
+        d->ring = std::move(ring);
+    }
+    return depth;
+}
+
+bool LinuxKernelServices::WriteAt(Handle handle, const void* buffer, std::uint32_t size, std::int64_t offset,
+                                  std::uint64_t tag) {
+    OpenDrive* d = Find(handle);
+    if (d == nullptr || !d->ring) return Fail(win::ERROR_INVALID_HANDLE);
+    if (offset < 0) return Fail(win::ERROR_NEGATIVE_SEEK);
+    if (!d->ring->Queue(buffer, size, offset, tag)) return Fail(win::ERROR_NOT_ENOUGH_MEMORY);
+    return Succeed();
+}
+
+bool LinuxKernelServices::WaitWrite(Handle handle, WriteCompletion* completion) {
+    OpenDrive* d = Find(handle);
+    if (d == nullptr || !d->ring) return Fail(win::ERROR_INVALID_HANDLE);
+    WriteRing::Done done;
+    if (const int rc = d->ring->Wait(&done); rc != 0) return FailErrno(-rc, ErrnoSource::File);
+    int result = done.result;
+    if (result == -EINVAL && IsDirect(handle)) {
+        // Direct I/O takes only whole logical sectors: a tail that is not goes through the page
+        // cache, as with one write at a time; the final flush still covers it.
+        const int flags = ::fcntl(d->fd, F_GETFL);
+        if (flags >= 0 && ::fcntl(d->fd, F_SETFL, flags & ~O_DIRECT) == 0) {
+            ssize_t n = -1;
+            do {
+                n = ::pwrite(d->fd, done.buffer, done.size, static_cast<off_t>(done.offset));
+            } while (n < 0 && errno == EINTR);
+            result = n >= 0 ? static_cast<int>(n) : -errno;
+        }
+    }
+    completion->tag = done.tag;
+    completion->ok = result >= 0;
+    completion->bytes = result >= 0 ? static_cast<std::uint32_t>(result) : 0;
+    completion->error = result >= 0 ? win::ERROR_SUCCESS : WriteErrorCode(*d, -result, done.offset);
+    return Succeed();
+}
+
+void LinuxKernelServices::CloseWriteQueue(Handle handle) {
+    if (OpenDrive* d = Find(handle)) d->ring.reset();
+}
+
+std::uint32_t LinuxKernelServices::WriteErrorCode(const OpenDrive& d, int err, std::int64_t offset) {
+    // Without a positioning before each write, the write is the first call to meet a disk the
+    // kernel deleted (unplugged, its bridge reset): it sets the disk's size to 0, and writes fail
+    // with EIO or ENOSPC. Told as a drive no longer connected, like a positioning past the end.
+    std::uint64_t length = 0;
+    if (err != ENODEV && err != ENXIO &&
+        (::ioctl(d.fd, BLKGETSIZE64, &length) != 0 || length <= static_cast<std::uint64_t>(offset))) {
+        err = ENXIO;
+    }
+    return m_errors.FromErrno(err, ErrnoSource::File);
+}
+
+}  // namespace orm::lnx
