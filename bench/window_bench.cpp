@@ -24,56 +24,15 @@ namespace {
 
 using namespace orm;
 
-// The Linux kernel services with one drive: `device` is drive 0, and there is no other.
-class OneDrive : public KernelServices {
+// The Linux kernel services with one drive: `device` is drive 0, and there is no other. No web
+// page is opened from a benchmark.
+class OneDrive : public lnx::LinuxKernelServices {
   public:
     explicit OneDrive(std::string device) : m_device(std::move(device)) {}
-
-    Handle Open(const std::string& path, std::uint32_t access, std::uint32_t share, std::uint32_t disposition,
-                std::uint32_t flags) override {
-        return m_ks.Open(path, access, share, disposition, flags);
-    }
-    bool Close(Handle h) override { return m_ks.Close(h); }
-    std::uint32_t LastError() override { return m_ks.LastError(); }
-    bool Control(Handle h, std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
-                 std::uint32_t outSize, std::uint32_t* returned) override {
-        return m_ks.Control(h, code, in, inSize, out, outSize, returned);
-    }
-    bool Seek(Handle h, std::int64_t offset, std::int64_t* position) override {
-        return m_ks.Seek(h, offset, position);
-    }
-    bool Write(Handle h, const void* buffer, std::uint32_t size, std::uint32_t* written) override {
-        return m_ks.Write(h, buffer, size, written);
-    }
-    bool Flush(Handle h) override { return m_ks.Flush(h); }
-    std::uint32_t OpenWriteQueue(Handle h, std::uint32_t depth) override {
-        return m_ks.OpenWriteQueue(h, depth);
-    }
-    bool WriteAt(Handle h, const void* buffer, std::uint32_t size, std::int64_t offset,
-                 std::uint64_t tag) override {
-        return m_ks.WriteAt(h, buffer, size, offset, tag);
-    }
-    bool WaitWrite(Handle h, WriteCompletion* done) override { return m_ks.WaitWrite(h, done); }
-    void CloseWriteQueue(Handle h) override { m_ks.CloseWriteQueue(h); }
-    std::string ErrorText(std::uint32_t code) override { return m_ks.ErrorText(code); }
     std::string DrivePath(unsigned n) override { return n == 0 ? m_device : std::string(); }
-    bool Counter(std::int64_t* value) override { return m_ks.Counter(value); }
-    bool Frequency(std::int64_t* value) override { return m_ks.Frequency(value); }
-    std::uint32_t StartTimer(std::uint32_t periodMs, TimerProc proc, void* user) override {
-        return m_ks.StartTimer(periodMs, proc, user);
-    }
-    bool StopTimer(std::uint32_t id) override { return m_ks.StopTimer(id); }
-    void Sleep(std::uint32_t ms) override { m_ks.Sleep(ms); }
-    int PlatformId() override { return m_ks.PlatformId(); }
-    std::string SetupLibraryName() override { return m_ks.SetupLibraryName(); }
-    const std::vector<std::string>& SetupLibrarySlots() override { return m_ks.SetupLibrarySlots(); }
-    void* LoadLib(const std::string& name) override { return m_ks.LoadLib(name); }
-    void* FindSymbol(void* module, const std::string& name) override { return m_ks.FindSymbol(module, name); }
-    bool FreeLib(void* module) override { return m_ks.FreeLib(module); }
     bool OpenWebAddress(const std::string&) override { return false; }
 
   private:
-    lnx::LinuxKernelServices m_ks;
     std::string m_device;
 };
 
