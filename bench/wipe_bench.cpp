@@ -100,7 +100,8 @@ int main(int argc, char** argv) {
     WipeOutcome outcome;
     const long rssBefore = MaxRssKib();
     const auto start = std::chrono::steady_clock::now();
-    RunWipeCommand(ctx, &outcome);
+    NoSleepBlock sleep;
+    RunWipeCommand(ctx, sleep, &outcome);
     const auto stop = std::chrono::steady_clock::now();
     const long rssAfter = MaxRssKib();
     const bool direct = ks.IsDirect(state.DeviceHandle);

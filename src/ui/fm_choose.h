@@ -7,6 +7,7 @@
 #include "discovery/device_table.h"
 #include "platform/kernel_services.h"
 #include "shell/chooser_rows.h"
+#include "shell/main_window.h"
 #include "ui/design_scale.h"
 
 class QLabel;
@@ -19,7 +20,7 @@ namespace orm::ui {
 
 class ClickLabel;
 
-class TFmChoose : public QDialog {
+class TFmChoose : public QDialog, public ChooserView {
     Q_OBJECT
   public:
     TFmChoose(KernelServices& ks, RunState& state, Regional& regional, MessageBoxes& boxes,
@@ -27,13 +28,13 @@ class TFmChoose : public QDialog {
 
     // Fills the list from the device table, shows the chooser modally and answers whether a
     // drive was chosen (ChosenIndex then designates it).
-    bool ChooseDevice();
+    bool ChooseDevice() override;
 
     // Start-up's part: the logo's place from the band's present size, the copyright line and
     // the status text.
-    void PlaceLogo();
-    void SetCopyright(const std::string& line);
-    void SetStatusText(const std::string& text);
+    void PlaceLogo() override;
+    void SetCopyright(const std::string& line) override;
+    void SetStatusText(const std::string& text) override;
 
   protected:
     void showEvent(QShowEvent* event) override;

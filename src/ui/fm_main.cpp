@@ -20,13 +20,11 @@
 #include <vector>
 
 #include "common/product.h"
-#include "reports/smart_report.h"
 #include "shell/startup_sequence.h"
 #include "ui/click_label.h"
 #include "ui/fm_choose.h"
 #include "ui/fonts.h"
 #include "ui/window_parts.h"
-#include "wipe/wipe_command.h"
 
 namespace orm::ui {
 
@@ -137,7 +135,7 @@ class InputGate : public QObject {
 };
 
 TFmMain::TFmMain(ShellServices services, QWidget* parent)
-    : QWidget(parent, kFixedWindowFlags), m_services(services), m_scale(ScreenScale()) {
+    : QWidget(parent, kFixedWindowFlags), m_ks(services.ks), m_main(services, *this), m_scale(ScreenScale()) {
     const DesignScale& s = m_scale;
     setObjectName("FmMain");
     setFont(WindowFont(s, 15));
@@ -256,40 +254,38 @@ TFmMain::TFmMain(ShellServices services, QWidget* parent)
     m_detailsLog = std::make_unique<MemoSink>(Log_Details);
     m_smartLog = std::make_unique<MemoSink>(Log_Smart);
     m_progress = std::make_unique<ProgressBarSink>(pbCurrentTask);
-    m_pump = std::make_unique<QtMessagePump>(m_services.state);
+    m_pump = std::make_unique<QtMessagePump>(services.state);
     m_pageGate = new InputGate(pages, this);
 
-    connect(btRunBenchmarks, &QPushButton::clicked, this, &TFmMain::btRunBenchmarksClick);
-    connect(btGetSmart, &QPushButton::clicked, this, &TFmMain::btGetSmartClick);
-    connect(imgLogo, &ClickLabel::clicked, this, &TFmMain::OpenMakerPage);
-    connect(lbCopyright, &ClickLabel::clicked, this, &TFmMain::OpenMakerPage);
+    connect(btRunBenchmarks, &QPushButton::clicked, this, [this] { m_main.btRunBenchmarksClick(); });
+    connect(btGetSmart, &QPushButton::clicked, this, [this] { m_main.btGetSmartClick(); });
+    connect(imgLogo, &ClickLabel::clicked, this, [this] { m_main.OpenMakerPage(); });
+    connect(lbCopyright, &ClickLabel::clicked, this, [this] { m_main.OpenMakerPage(); });
     connect(lbCopyright, &ClickLabel::mouseEntered, this, [this] { SetTextColour(lbCopyright, Qt::blue); });
     connect(lbCopyright, &ClickLabel::mouseLeft, this,
             [this] { SetTextColour(lbCopyright, kCopyrightGray); });
     connect(lbCopyright, &ClickLabel::mousePressed, this, &TFmMain::lbCopyrightMouseDown);
     connect(lbCopyright, &ClickLabel::mouseReleased, this, &TFmMain::lbCopyrightMouseUp);
 
-    FormCreate();
+    m_main.FormCreate();
 }
 
 TFmMain::~TFmMain() = default;
 
-void TFmMain::FormCreate() {
-    pages->setCurrentIndex(0);
+ShowResult TFmMain::FormShow(TFmChoose& chooser) {
+    return m_main.FormShow(chooser);
 }
 
-ShowResult TFmMain::FormShow(TFmChoose& chooser) {
-    StartupWindows view(*this, chooser);
-    StartupContext startup{m_services.ks,    m_services.state, view, *m_wipeLog, m_services.regional,
-                           m_services.fatal, m_services.setup};
-    if (!StartupChecks(startup)) return ShowResult::Fatal;
-    if (!chooser.ChooseDevice()) return ShowResult::NothingChosen;
-    if (!OpenChosenDevice(m_services.ks, m_services.state, *this, *m_detailsLog, m_services.regional,
-                          m_services.fatal)) {
-        return ShowResult::Fatal;
-    }
-    CentreOnScreen(this);
-    return ShowResult::Opened;
+void TFmMain::ShowPage(int index) {
+    pages->setCurrentIndex(index);
+}
+
+void TFmMain::CentreOnScreen() {
+    ui::CentreOnScreen(this);
+}
+
+void TFmMain::OpenMakerPage() {
+    m_ks.OpenWebAddress(kMakerWebAddress);
 }
 
 void TFmMain::SetControlsEnabled(bool enabled) {
@@ -328,9 +324,11 @@ void TFmMain::SetStatusPanel1(const std::string& text) {
 }
 
 void TFmMain::closeEvent(QCloseEvent* event) {
-    // FormClose. A wipe pumping messages under this learns from the pump that the handle is gone.
-    CloseDevice(m_services.ks, m_services.state);
-    event->accept();
+    if (m_main.FormClose()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
 void TFmMain::keyPressEvent(QKeyEvent* event) {
@@ -348,29 +346,12 @@ void TFmMain::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void TFmMain::btRunBenchmarksClick() {
-    WipeSleepBlock boxes(m_services.boxes, m_services.sleep,
-                         WipeSleepReason(m_services.state, m_services.regional.DecimalSeparator()));
-    WipeContext ctx{
-        m_services.ks, m_services.state, m_services.regional, *m_wipeLog, *m_progress, *m_pump, boxes, *this};
-    RunWipeCommand(ctx);
-}
-
-void TFmMain::btGetSmartClick() {
-    ReportContext ctx{m_services.ks, m_services.state, m_services.regional, *m_smartLog};
-    RunSmartCommand(ctx, *this);
-}
-
 void TFmMain::lbCopyrightMouseDown(Qt::MouseButton button) {
     if (button == Qt::LeftButton) SetTextColour(lbCopyright, Qt::red);
 }
 
 void TFmMain::lbCopyrightMouseUp(Qt::MouseButton button) {
     if (button == Qt::LeftButton) SetTextColour(lbCopyright, kCopyrightGray);
-}
-
-void TFmMain::OpenMakerPage() {
-    m_services.ks.OpenWebAddress(kMakerWebAddress);
 }
 
 }  // namespace orm::ui

@@ -1,17 +1,13 @@
 // The main window: the chosen drive's name, the three pages, the status bar and the copyright
-// label; the start-up sequence runs from FormShow before the window is first shown.
+// label. It draws and forwards its events to MainWindow, which holds what the window does.
 #pragma once
 
 #include <QWidget>
 #include <memory>
 
-#include "common/sinks.h"
-#include "discovery/device_table.h"
-#include "platform/kernel_services.h"
-#include "shell/open_device.h"
+#include "shell/main_window.h"
 #include "ui/design_scale.h"
 #include "ui/qt_sinks.h"
-#include "wipe/sleep_block.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -20,66 +16,47 @@ class QPushButton;
 class QStatusBar;
 class QTabWidget;
 
-namespace orm {
-class SetupApiBinding;
-}
-
 namespace orm::ui {
 
 class ClickLabel;
 class InputGate;
 class TFmChoose;
 
-// What the main window works with; main owns all of it for the whole run.
-struct ShellServices {
-    KernelServices& ks;
-    RunState& state;
-    Regional& regional;
-    MessageBoxes& boxes;
-    FatalSink& fatal;
-    SetupApiBinding& setup;
-    SleepBlocker& sleep;  // held from the Yes to a wipe until its closing box
-};
-
-enum class ShowResult {
-    Opened,         // a drive is open and its details written: show the window
-    NothingChosen,  // the chooser was closed without a choice: end normally
-    Fatal,          // a fatal error was reported (only seen where the fatal sink returns)
-};
-
-class TFmMain : public QWidget, public OpenDeviceView, public BusySink {
+class TFmMain : public QWidget, public MainView {
     Q_OBJECT
   public:
     explicit TFmMain(ShellServices services, QWidget* parent = nullptr);
     ~TFmMain() override;
 
-    // The start-up sequence, the chooser and the opening of the chosen drive, in this order.
     // main runs it before show(), so the window becomes visible only once a drive is open.
     ShowResult FormShow(TFmChoose& chooser);
 
     void SetControlsEnabled(bool enabled) override;
-
-    // Start-up's part of the window.
-    void PlaceLogo();
-    void SetTitles(const std::string& title);
-    void SetCopyright(const std::string& line);
-
+    void PlaceLogo() override;
+    void SetTitles(const std::string& title) override;
+    void SetCopyright(const std::string& line) override;
     void SetDiskName(const std::string& text) override;
     void SetStatusPanel1(const std::string& text) override;
+    LineSink& WipeLog() override { return *m_wipeLog; }
+    LineSink& DetailsLog() override { return *m_detailsLog; }
+    LineSink& SmartLog() override { return *m_smartLog; }
+    ProgressSink& Progress() override { return *m_progress; }
+    MessagePump& Pump() override { return *m_pump; }
+    void ShowPage(int index) override;
+    void CentreOnScreen() override;
+    void OpenMakerPage() override;
+    void Close() override { close(); }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
-    void FormCreate();
-    void btRunBenchmarksClick();
-    void btGetSmartClick();
     void lbCopyrightMouseDown(Qt::MouseButton button);
     void lbCopyrightMouseUp(Qt::MouseButton button);
-    void OpenMakerPage();
 
-    ShellServices m_services;
+    KernelServices& m_ks;
+    MainWindow m_main;
     DesignScale m_scale;
 
     QWidget* Panel2 = nullptr;

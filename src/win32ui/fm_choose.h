@@ -9,26 +9,27 @@
 #include "platform/kernel_services.h"
 #include "platform/windows/windows_sdk.h"
 #include "shell/chooser_rows.h"
+#include "shell/main_window.h"
 #include "win32ui/window_kit.h"
 
 namespace orm::win32ui {
 
-class TFmChoose {
+class TFmChoose : public ChooserView {
   public:
     TFmChoose(HINSTANCE instance, HWND owner, KernelServices& ks, RunState& state, Regional& regional,
               MessageBoxes& boxes);
-    ~TFmChoose();
+    ~TFmChoose() override;
     TFmChoose(const TFmChoose&) = delete;
     TFmChoose& operator=(const TFmChoose&) = delete;
 
     // Fills the list from the device table, shows the chooser modally and answers whether a
     // drive was chosen (ChosenIndex then designates it).
-    bool ChooseDevice();
+    bool ChooseDevice() override;
 
     // Start-up's part: the logo's place from the band's size, the copyright line, the status text.
-    void PlaceLogo();
-    void SetCopyright(const std::string& line);
-    void SetStatusText(const std::string& text);
+    void PlaceLogo() override;
+    void SetCopyright(const std::string& line) override;
+    void SetStatusText(const std::string& text) override;
 
     HWND Window() const { return m_window; }
 

@@ -2,12 +2,8 @@
 
 #include "win32ui/common_controls.h"
 
-#include "reports/report_context.h"
-#include "reports/smart_report.h"
 #include "shell/startup_sequence.h"
 #include "win32ui/fm_choose.h"
-#include "wipe/wipe_command.h"
-#include "wipe/wipe_context.h"
 
 namespace orm::win32ui {
 namespace {
@@ -22,7 +18,7 @@ constexpr const char* kPageCaptions[3] = {"Device details", "WIPE", "S.M.A.R.T."
 
 }  // namespace
 
-TFmMain::TFmMain(HINSTANCE instance, ShellServices services) : m_services(services) {
+TFmMain::TFmMain(HINSTANCE instance, ShellServices services) : m_ks(services.ks), m_main(services, *this) {
     RegisterWindowClasses(instance);
     WNDCLASSA wc{};
     wc.lpfnWndProc = WindowProc;
@@ -50,8 +46,8 @@ TFmMain::TFmMain(HINSTANCE instance, ShellServices services) : m_services(servic
     m_detailsLog = std::make_unique<EditSink>(Log_Details);
     m_smartLog = std::make_unique<EditSink>(Log_Smart);
     m_progress = std::make_unique<ProgressBarSink>(pbCurrentTask);
-    m_pump = std::make_unique<Win32MessagePump>(m_window, m_services.state);
-    FormCreate();
+    m_pump = std::make_unique<Win32MessagePump>(m_window, services.state);
+    m_main.FormCreate();
 }
 
 TFmMain::~TFmMain() {
@@ -151,31 +147,12 @@ void TFmMain::CreateControls() {
                            buttonW, buttonH, smartPage, kGetSmart, m_font);
 }
 
-void TFmMain::FormCreate() {
-    SelectPage(0);
-}
-
-void TFmMain::SelectPage(int index) {
+void TFmMain::ShowPage(int index) {
     TabCtrl_SetCurSel(pages, index);
     for (int i = 0; i < 3; ++i) ShowWindow(m_pagePanels[i], i == index ? SW_SHOW : SW_HIDE);
 }
 
-ShowResult TFmMain::FormShow(TFmChoose& chooser) {
-    StartupWindows view(*this, chooser);
-    StartupContext startup{m_services.ks,    m_services.state, view, *m_wipeLog, m_services.regional,
-                           m_services.fatal, m_services.setup};
-    if (!StartupChecks(startup)) return ShowResult::Fatal;
-    if (!chooser.ChooseDevice()) return ShowResult::NothingChosen;
-    if (!OpenChosenDevice(m_services.ks, m_services.state, *this, *m_detailsLog, m_services.regional,
-                          m_services.fatal)) {
-        return ShowResult::Fatal;
-    }
-    CentreOnScreen(m_window);
-    return ShowResult::Opened;
-}
-
 void TFmMain::SetControlsEnabled(bool enabled) {
-    m_busy = !enabled;
     EnableWindow(btRunBenchmarks, enabled ? TRUE : FALSE);
     EnableWindow(btGetSmart, enabled ? TRUE : FALSE);
     EnableWindow(pages, enabled ? TRUE : FALSE);
@@ -205,19 +182,6 @@ void TFmMain::SetCopyright(const std::string& line) {
     SetWindowTextA(lbCopyright, line.c_str());
 }
 
-void TFmMain::btRunBenchmarksClick() {
-    WipeSleepBlock boxes(m_services.boxes, m_services.sleep,
-                         WipeSleepReason(m_services.state, m_services.regional.DecimalSeparator()));
-    WipeContext ctx{
-        m_services.ks, m_services.state, m_services.regional, *m_wipeLog, *m_progress, *m_pump, boxes, *this};
-    RunWipeCommand(ctx);
-}
-
-void TFmMain::btGetSmartClick() {
-    ReportContext ctx{m_services.ks, m_services.state, m_services.regional, *m_smartLog};
-    RunSmartCommand(ctx, *this);
-}
-
 void TFmMain::PressDefaultButton() {
     // Both command buttons are default buttons: Enter presses the one of the page shown.
     const int page = TabCtrl_GetCurSel(pages);
@@ -225,17 +189,6 @@ void TFmMain::PressDefaultButton() {
     if (button != nullptr && IsWindowEnabled(button) && IsWindowEnabled(pages)) {
         SendMessageA(button, BM_CLICK, 0, 0);
     }
-}
-
-void TFmMain::FormClose() {
-    // The drive is closed at once; a wipe pumping messages under this learns it from the pump and
-    // stops, and the window goes only once the command that ran has returned.
-    CloseDevice(m_services.ks, m_services.state);
-    if (m_busy) {
-        m_closeRequested = true;
-        return;
-    }
-    DestroyWindow(m_window);
 }
 
 LRESULT CALLBACK TFmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -254,25 +207,18 @@ LRESULT TFmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             if (id == IDOK) PressDefaultButton();
-            if (id == kRunBenchmarks || id == kGetSmart) {
-                if (id == kRunBenchmarks) {
-                    btRunBenchmarksClick();
-                } else {
-                    btGetSmartClick();
-                }
-                if (m_closeRequested) DestroyWindow(m_window);
-            }
+            if (id == kRunBenchmarks) m_main.btRunBenchmarksClick();
+            if (id == kGetSmart) m_main.btGetSmartClick();
             return 0;
         }
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (header->idFrom == kPages && header->code == TCN_SELCHANGE)
-                SelectPage(TabCtrl_GetCurSel(pages));
+            if (header->idFrom == kPages && header->code == TCN_SELCHANGE) ShowPage(TabCtrl_GetCurSel(pages));
             return 0;
         }
         case kLabelClick:
             if (static_cast<int>(wParam) == kLogo || static_cast<int>(wParam) == kCopyright)
-                OpenMakerPage(m_services.ks, m_window);
+                m_main.OpenMakerPage();
             return 0;
         case kLabelMouseEnter:
         case kLabelMouseLeave:
@@ -306,13 +252,13 @@ LRESULT TFmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             // page control is disabled. The focus leaves a page that is hidden for the tabs.
             if (IsWindowEnabled(pages)) {
                 const int count = TabCtrl_GetItemCount(pages);
-                SelectPage((TabCtrl_GetCurSel(pages) + (wParam != 0 ? 1 : count - 1)) % count);
+                ShowPage((TabCtrl_GetCurSel(pages) + (wParam != 0 ? 1 : count - 1)) % count);
                 HWND focus = GetFocus();
                 if (focus != nullptr && !IsWindowVisible(focus)) SetFocus(pages);
             }
             return 1;
         case WM_CLOSE:
-            FormClose();
+            if (m_main.FormClose()) Close();
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);

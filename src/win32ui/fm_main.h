@@ -1,61 +1,47 @@
 // The main window as a native window: the chosen drive's name, the three pages, the status bar
-// and the copyright label. The start-up sequence runs from FormShow before it is first shown.
+// and the copyright label. It draws and forwards its events to MainWindow, which holds what the
+// window does.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "common/sinks.h"
-#include "discovery/device_table.h"
-#include "platform/kernel_services.h"
 #include "platform/windows/windows_sdk.h"
-#include "shell/open_device.h"
+#include "shell/main_window.h"
 #include "shell/setup_library.h"
 #include "win32ui/win32_sinks.h"
 #include "win32ui/window_kit.h"
-#include "wipe/sleep_block.h"
 
 namespace orm::win32ui {
 
 class TFmChoose;
 
-// What the main window works with; WinMain owns all of it for the whole run.
-struct ShellServices {
-    KernelServices& ks;
-    RunState& state;
-    Regional& regional;
-    MessageBoxes& boxes;
-    FatalSink& fatal;
-    SetupApiBinding& setup;
-    SleepBlocker& sleep;  // held from the Yes to a wipe until its closing box
-};
-
-enum class ShowResult {
-    Opened,         // a drive is open and its details written: show the window
-    NothingChosen,  // the chooser was closed without a choice: end normally
-    Fatal,          // a fatal error was reported (only seen where the fatal sink returns)
-};
-
-class TFmMain : public OpenDeviceView, public BusySink {
+class TFmMain : public MainView {
   public:
     TFmMain(HINSTANCE instance, ShellServices services);
     ~TFmMain() override;
     TFmMain(const TFmMain&) = delete;
     TFmMain& operator=(const TFmMain&) = delete;
 
-    // The start-up sequence, the chooser and the opening of the chosen drive, in this order.
     // WinMain runs it before showing the window, so the window becomes visible only once a drive
     // is open.
-    ShowResult FormShow(TFmChoose& chooser);
+    ShowResult FormShow(TFmChoose& chooser) { return m_main.FormShow(chooser); }
 
     void SetControlsEnabled(bool enabled) override;
     void SetDiskName(const std::string& text) override;
     void SetStatusPanel1(const std::string& text) override;
-
-    // Start-up's part of the window.
-    void PlaceLogo();
-    void SetTitles(const std::string& title);
-    void SetCopyright(const std::string& line);
+    void PlaceLogo() override;
+    void SetTitles(const std::string& title) override;
+    void SetCopyright(const std::string& line) override;
+    LineSink& WipeLog() override { return *m_wipeLog; }
+    LineSink& DetailsLog() override { return *m_detailsLog; }
+    LineSink& SmartLog() override { return *m_smartLog; }
+    ProgressSink& Progress() override { return *m_progress; }
+    MessagePump& Pump() override { return *m_pump; }
+    void ShowPage(int index) override;
+    void CentreOnScreen() override { win32ui::CentreOnScreen(m_window); }
+    void OpenMakerPage() override { win32ui::OpenMakerPage(m_ks, m_window); }
+    void Close() override { DestroyWindow(m_window); }
 
     HWND Window() const { return m_window; }
 
@@ -83,18 +69,12 @@ class TFmMain : public OpenDeviceView, public BusySink {
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     HWND MakeMemo(HWND page, int x, int y, int w, int h, int id, HFONT font);
-    void FormCreate();
-    void FormClose();
-    void SelectPage(int index);
-    void btRunBenchmarksClick();
-    void btGetSmartClick();
     void PressDefaultButton();
 
-    ShellServices m_services;
+    KernelServices& m_ks;
+    MainWindow m_main;
     DesignScale m_scale;
     HWND m_window = nullptr;
-    bool m_busy = false;
-    bool m_closeRequested = false;
     COLORREF m_copyrightColour = kCopyrightGray;
 
     HFONT m_font = nullptr;

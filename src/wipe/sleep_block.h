@@ -1,12 +1,11 @@
 // Keeping the machine from sleeping, idling into a screen lock's suspend or shutting down while a
 // wipe runs: a wipe takes hours, and a drive that comes back from a suspend re-enumerated (a USB
-// disk) stops it as "no longer connected". Each platform has its own means; the windows hold one.
+// disk) stops it as "no longer connected". Each platform has its own means;
+// the wipe command holds it from the Yes to the closing box.
 #pragma once
 
 #include <string>
-#include <utility>
 
-#include "common/sinks.h"
 #include "discovery/device_table.h"
 
 namespace orm {
@@ -24,26 +23,11 @@ class SleepBlocker {
 // What the system shows as the reason, for example beside a refused shutdown: the drive's name.
 std::string WipeSleepReason(const RunState& state, char decimalSeparator);
 
-// The message boxes of one wipe (WipeContext::boxes), which hold the block from the Yes to the
-// confirmation until the wipe's closing box goes up. The closing box is the wipe's end: a finished
-// wipe whose box nobody answers must not keep the machine awake all night. A wipe that ends
-// without a box (the window was closed under it) gives the block back when this goes away.
-class WipeSleepBlock : public MessageBoxes {
+// Where nothing keeps the machine awake: the headless runs of the command.
+class NoSleepBlock : public SleepBlocker {
   public:
-    WipeSleepBlock(MessageBoxes& boxes, SleepBlocker& blocker, std::string why)
-        : m_boxes(boxes), m_blocker(blocker), m_why(std::move(why)) {}
-    ~WipeSleepBlock() override;
-    WipeSleepBlock(const WipeSleepBlock&) = delete;
-    WipeSleepBlock& operator=(const WipeSleepBlock&) = delete;
-
-    bool Confirm(const std::string& text, const std::string& caption) override;
-    void Show(const std::string& text, const std::string& caption, BoxIcon icon) override;
-
-  private:
-    MessageBoxes& m_boxes;
-    SleepBlocker& m_blocker;
-    std::string m_why;
-    bool m_held = false;
+    void Hold(const std::string&) override {}
+    void Release() override {}
 };
 
 }  // namespace orm

@@ -8,8 +8,10 @@
 
 namespace orm {
 
-bool RunWipeCommand(WipeContext& ctx, WipeOutcome* outcome) {
+bool RunWipeCommand(WipeContext& ctx, SleepBlocker& sleep, WipeOutcome* outcome) {
     if (!ctx.boxes.Confirm(kWipeConfirmText, kWipeConfirmCaption)) return false;
+
+    sleep.Hold(WipeSleepReason(ctx.state, ctx.regional.DecimalSeparator()));
 
     ctx.busy.SetControlsEnabled(false);
 
@@ -22,8 +24,12 @@ bool RunWipeCommand(WipeContext& ctx, WipeOutcome* outcome) {
     const std::string hidden = HiddenSectorsLine(ctx.state.HiddenHpaSectors, ctx.state.HiddenDcoSectors);
     if (!hidden.empty()) LogWipe(ctx.wipeLog, ctx.regional, hidden);
 
-    const WipeOutcome result = WipeDevice(ctx);
+    const WipeOutcome result = ZeroFill(ctx);
     if (outcome != nullptr) *outcome = result;
+    // The closing box is the wipe's end: a finished wipe whose box nobody answers must not keep
+    // the machine awake all night. A wipe stopped by the window's close shows none.
+    sleep.Release();
+    ShowWipeClosingBox(ctx, result);
 
     ctx.busy.SetControlsEnabled(true);
     return true;

@@ -41,15 +41,7 @@ class Wipe {
         }
 
         m_ctx.progress.SetPosition(100);
-        const std::string closing = WipeClosingText(m_outcome);
-        Log(closing);
-        if (!m_outcome.Clean()) {
-            m_ctx.boxes.Show(closing, kWipeErrorsCaption, BoxIcon::Warning);
-        } else if (m_outcome.hiddenSectors > 0) {
-            m_ctx.boxes.Show(closing, kWipeHiddenCaption, BoxIcon::Warning);
-        } else {
-            m_ctx.boxes.Show(closing, kWipeDoneCaption, BoxIcon::Information);
-        }
+        Log(WipeClosingText(m_outcome));
         return m_outcome;
     }
 
@@ -221,9 +213,7 @@ class Wipe {
         m_outcome.driveGone = true;
         m_outcome.goneError = error;
         m_outcome.stoppedAt = offset;
-        const std::string closing = WipeClosingText(m_outcome);
-        Log(closing);
-        m_ctx.boxes.Show(closing, kWipeErrorsCaption, BoxIcon::Warning);
+        Log(WipeClosingText(m_outcome));
         return m_outcome;
     }
 
@@ -287,8 +277,26 @@ std::string HiddenSectorsLine(std::int64_t hpaSectors, std::int64_t dcoSectors) 
            " sectors behind the device size are hidden by " + by + "; this wipe cannot reach them.";
 }
 
-WipeOutcome WipeDevice(WipeContext& ctx) {
+WipeOutcome ZeroFill(WipeContext& ctx) {
     return Wipe(ctx).Run();
+}
+
+void ShowWipeClosingBox(WipeContext& ctx, const WipeOutcome& outcome) {
+    if (outcome.handleClosed) return;
+    const std::string closing = WipeClosingText(outcome);
+    if (!outcome.Clean()) {
+        ctx.boxes.Show(closing, kWipeErrorsCaption, BoxIcon::Warning);
+    } else if (outcome.hiddenSectors > 0) {
+        ctx.boxes.Show(closing, kWipeHiddenCaption, BoxIcon::Warning);
+    } else {
+        ctx.boxes.Show(closing, kWipeDoneCaption, BoxIcon::Information);
+    }
+}
+
+WipeOutcome WipeDevice(WipeContext& ctx) {
+    const WipeOutcome outcome = ZeroFill(ctx);
+    ShowWipeClosingBox(ctx, outcome);
+    return outcome;
 }
 
 }  // namespace orm

@@ -83,4 +83,9 @@ std::string HiddenSectorsLine(std::int64_t hpaSectors, std::int64_t dcoSectors);
 // every visible sector was written: those sectors are not erased.
 WipeOutcome WipeDevice(WipeContext& ctx);
 
+// WipeDevice in two steps: everything up to the closing line, then the closing box, which a wipe
+// stopped by the window's close does not have.
+WipeOutcome ZeroFill(WipeContext& ctx);
+void ShowWipeClosingBox(WipeContext& ctx, const WipeOutcome& outcome);
+
 }  // namespace orm

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/sinks.h"
+#include "wipe/sleep_block.h"
 
 namespace orm::testing {
 
@@ -62,13 +63,24 @@ class BoxRecorder : public MessageBoxes {
     std::function<void()> onShow;  // runs inside Show, while the box would be up
 };
 
+// The block on sleep: "hold" and "release", blank-separated, in the order asked.
+class SleepRecorder : public SleepBlocker {
+  public:
+    void Hold(const std::string&) override { journal += journal.empty() ? "hold" : " hold"; }
+    void Release() override { journal += journal.empty() ? "release" : " release"; }
+    std::string journal;
+};
+
 // Regional settings that stand still at a chosen time (8 December 2026, 01:23:45 unless told),
 // with a day.month.year short date and a 24-hour long time.
 class FixedRegional : public Regional {
   public:
     FixedRegional() = default;
     explicit FixedRegional(CivilTime at) : now(at) {}
-    CivilTime Now() override { return now; }
+    CivilTime Now() override {
+        if (onNow) onNow();
+        return now;
+    }
     std::string ShortDate(const CivilTime& t) override {
         char text[32];
         std::snprintf(text, sizeof text, "%02d.%02d.%04d", t.day, t.month, t.year);
@@ -84,7 +96,8 @@ class FixedRegional : public Regional {
 
     CivilTime now{2026, 12, 8, 1, 23, 45};
     char separator = '.';
-    bool padHour = true;  // false: "9:00:00", as a regional long time without a leading zero
+    bool padHour = true;          // false: "9:00:00", as a regional long time without a leading zero
+    std::function<void()> onNow;  // runs inside each Now()
 };
 
 }  // namespace orm::testing

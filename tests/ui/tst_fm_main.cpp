@@ -1,5 +1,5 @@
 // The main window: layout facts, the busy state, the log writers and their stamp, the status
-// panels, the copyright label's colours and the web page, Enter and Alt+G.
+// panels, the copyright label's colours, Enter and Alt+G, and the behaviour table of both faces.
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,6 +13,7 @@
 #include <algorithm>
 
 #include "common/date_time.h"
+#include "support/main_window_rows.h"
 #include "ui/window_parts.h"
 #include "ui_test_support.h"
 
@@ -40,7 +41,7 @@ struct Main {
     bool Open() {
         uitest::AddAtaDrive(h.sim, 0, 70000, "DISK");
         uitest::ModalWait wait([](QDialog& d) { d.findChild<QPushButton*>("btContinue")->click(); });
-        return h.main->FormShow(*h.chooser) == ui::ShowResult::Opened;
+        return h.main->FormShow(*h.chooser) == ShowResult::Opened;
     }
     int wipes() const {
         return static_cast<int>(
@@ -48,6 +49,35 @@ struct Main {
                           [](const uitest::ShownBox& b) { return b.caption == "Confirm"; }));
     }
     int smarts() { return static_cast<int>(memo("Log_Smart").count("SMART Attributes for")); }
+};
+
+class QtFace : public testing::MainFace {
+  public:
+    explicit QtFace(Main& main) : m(main) {}
+    void Do(testing::MainAction action) override {
+        using A = testing::MainAction;
+        QLabel* logo = m.child<QLabel>("imgLogo");
+        if (action == A::CloseDuringWipe)
+            QMetaObject::invokeMethod(
+                &m.w(), [this] { m.w().close(); }, Qt::QueuedConnection);
+        if (action == A::WipeYes || action == A::WipeNo || action == A::CloseDuringWipe) m.wipe()->click();
+        if (action == A::Smart) m.smart()->click();
+        if (action == A::LogoWhileBusy) m.w().SetControlsEnabled(false);
+        if (action == A::Logo || action == A::LogoWhileBusy) QTest::mouseClick(logo, Qt::LeftButton);
+        if (action == A::LogoWhileBusy) m.w().SetControlsEnabled(true);
+        if (action == A::Copyright) QTest::mouseClick(m.copyright(), Qt::LeftButton);
+        if (action == A::Close) m.w().close();
+    }
+    std::string WipeLog() override { return m.memo("Log_BenchMark").toStdString(); }
+    std::string SmartLog() override { return m.memo("Log_Smart").toStdString(); }
+    bool CommandsEnabled() override {
+        return m.wipe()->isEnabled() && m.smart()->isEnabled() && m.pages()->tabBar()->isEnabled();
+    }
+    bool WindowUp() override { return m.w().isVisible(); }
+    std::string SleepJournal() override { return m.h.sleepRecorder.journal; }
+
+  private:
+    Main& m;
 };
 
 }  // namespace
@@ -66,8 +96,7 @@ class FmMainTest : public QObject {
     void WipeLogStamp();
     void DetailsAndSmartLinesUnchanged();
     void CopyrightLabelColours();
-    void LogoAndCopyrightOpenTheWebPage();
-    void ClosingClosesTheDriveOnce();
+    void BehaviourTable();
 };
 
 void FmMainTest::CreatedStateAndLayout() {
@@ -314,29 +343,16 @@ void FmMainTest::CopyrightLabelColours() {
     QCOMPARE(ui::TextColour(label), gray);  // gray after the release, the pointer still on the label
 }
 
-void FmMainTest::LogoAndCopyrightOpenTheWebPage() {
-    Main m;
-    m.w().show();
-    QTest::mouseClick(m.copyright(), Qt::LeftButton);
-    QTest::mouseClick(m.child<QLabel>("imgLogo"), Qt::LeftButton);
-    m.w().SetControlsEnabled(false);  // busy: both still work
-    QTest::mouseClick(m.child<QLabel>("imgLogo"), Qt::LeftButton);
-    const auto opened = m.h.sim.OpenedWebAddresses();
-    QCOMPARE(opened.size(), size_t(3));
-    QCOMPARE(opened[0], std::string("http://www.example.com/ormandel/"));
-    QCOMPARE(opened[1], opened[0]);
-}
-
-void FmMainTest::ClosingClosesTheDriveOnce() {
-    Main m;
-    uitest::AddAtaDrive(m.h.sim, 0, 100000, "DISK");
-    m.h.state.DeviceHandle = m.h.sim.Open(m.h.sim.DrivePath(0), 0xC0000000u, 3, 3, 0);
-    QVERIFY(m.h.state.DeviceHandle != kInvalidHandle);
-    m.w().show();
-    m.w().close();
-    QCOMPARE(m.h.sim.Calls(sim::Call::Close).size(), size_t(1));
-    QCOMPARE(m.h.state.DeviceHandle, kNoHandle);
-    QVERIFY(uitest::StatusPanelText(m.w(), 2).isEmpty());
+void FmMainTest::BehaviourTable() {
+    for (const testing::MainRow& row : testing::kMainRows) {
+        Main m;
+        QVERIFY(m.Open());
+        m.w().show();
+        QtFace face(m);
+        for (const std::string& wrong : RunMainRow(row, face, {m.h.sim, m.h.state, m.h.boxes, m.h.regional}))
+            QFAIL(wrong.c_str());
+        QVERIFY(uitest::StatusPanelText(m.w(), 2).isEmpty());
+    }
 }
 
 QTEST_MAIN(FmMainTest)

@@ -87,7 +87,7 @@ void LogindInhibitTest::HeldFromTheYesToTheClosingBox() {
     uitest::AddAtaDrive(h.sim, 0, 70000, "DISK");
     {
         uitest::ModalWait wait([](QDialog& d) { d.findChild<QPushButton*>("btContinue")->click(); });
-        QVERIFY(h.main->FormShow(*h.chooser) == ui::ShowResult::Opened);
+        QVERIFY(h.main->FormShow(*h.chooser) == ShowResult::Opened);
     }
     if (way == "errors") h.sim.Drive(0).faults.writeFails[3 * 524288] = win::ERROR_CRC;
     if (way == "vanished") h.sim.Drive(0).faults.vanishAt = 5 * 524288;
@@ -129,7 +129,7 @@ void LogindInhibitTest::WithoutLogindTheWipeRunsAsBefore() {
         uitest::AddAtaDrive(h.sim, 0, 70000, "DISK");
         {
             uitest::ModalWait wait([](QDialog& d) { d.findChild<QPushButton*>("btContinue")->click(); });
-            QVERIFY(h.main->FormShow(*h.chooser) == ui::ShowResult::Opened);
+            QVERIFY(h.main->FormShow(*h.chooser) == ShowResult::Opened);
         }
         h.boxes.confirmAnswer = true;
         h.main->findChild<QPushButton*>("btRunBenchmarks")->click();

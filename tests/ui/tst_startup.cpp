@@ -24,7 +24,7 @@ struct Run {
     bool chooserShown = false;
     QString chooserStatus;
     bool continueEnabled = false;
-    ui::ShowResult result = ui::ShowResult::Fatal;
+    ShowResult result = ShowResult::Fatal;
 
     // FormShow with the chooser answered: Continue on the preselected row unless told otherwise,
     // after `beforeContinue` (the probe is over by then).
@@ -77,7 +77,7 @@ void StartupTest::OpensTheChosenDriveBeforeTheWindowShows() {
     Run r;
     TwoDrives(r.h);
     r.Start();
-    QVERIFY(r.result == ui::ShowResult::Opened);
+    QVERIFY(r.result == ShowResult::Opened);
     QVERIFY(r.h.boxes.shown.empty());
     QVERIFY(r.h.exitCodes.empty());
     QVERIFY(r.chooserShown);
@@ -143,7 +143,7 @@ void StartupTest::EachFailureShowsOneBoxAndEnds() {
     TwoDrives(r.h);
     setup(r.h);
     r.Start();
-    QVERIFY(r.result == ui::ShowResult::Fatal);
+    QVERIFY(r.result == ShowResult::Fatal);
     QCOMPARE(r.h.boxes.shown.size(), size_t(1));
     QCOMPARE(QString::fromStdString(r.h.boxes.shown[0].text), text);
     QCOMPARE(QString::fromStdString(r.h.boxes.shown[0].caption), caption);
@@ -174,7 +174,7 @@ void StartupTest::OpenFailures() {
     Run r;
     TwoDrives(r.h);
     r.Start(true, setup);  // the drive fails only when it is opened for writing
-    QVERIFY(r.result == ui::ShowResult::Fatal);
+    QVERIFY(r.result == ShowResult::Fatal);
     QVERIFY(r.chooserShown);
     QCOMPARE(r.h.boxes.shown.size(), size_t(1));
     QCOMPARE(QString::fromStdString(r.h.boxes.shown[0].text), text);
@@ -191,7 +191,7 @@ void StartupTest::OpenFailures() {
 void StartupTest::NoDrivesThenClosingTheChooserEndsNormally() {
     Run r;
     r.Start();
-    QVERIFY(r.result == ui::ShowResult::NothingChosen);
+    QVERIFY(r.result == ShowResult::NothingChosen);
     QVERIFY(r.chooserShown);
     QCOMPARE(r.chooserStatus, QString("Disks found: 0"));
     QVERIFY(!r.continueEnabled);
@@ -233,7 +233,7 @@ void StartupTest::CommandsRunOnTheOpenedDrive() {
     uitest::AddAtaDrive(r.h.sim, 0, 70000, "SMALL DISK");
     r.h.sim.Poke(0, 1024, {0xAB, 0xCD});
     r.Start();
-    QVERIFY(r.result == ui::ShowResult::Opened);
+    QVERIFY(r.result == ShowResult::Opened);
     r.h.main->show();
     auto* pages = r.h.main->findChild<QTabWidget*>("pages");
     pages->setCurrentIndex(1);

@@ -10,8 +10,8 @@
 namespace orm::uitest {
 
 Harness::Harness(SleepBlocker* sleep) : fatal(boxes, [this](int code) { exitCodes.push_back(code); }) {
-    main = std::make_unique<ui::TFmMain>(ui::ShellServices{sim, state, regional, boxes, fatal, setup,
-                                                           sleep != nullptr ? *sleep : noSleepBlock});
+    main = std::make_unique<ui::TFmMain>(
+        ShellServices{sim, state, regional, boxes, fatal, setup, sleep != nullptr ? *sleep : sleepRecorder});
     chooser = std::make_unique<ui::TFmChoose>(sim, state, regional, boxes);
 }
 

@@ -30,15 +30,8 @@ class FixedRegional : public testing::FixedRegional {
     FixedRegional() : testing::FixedRegional(CivilTime{2026, 12, 8, 13, 5, 9}) { padHour = false; }
 };
 
-// Keeps nothing from sleeping: the window tests leave the machine's buses alone.
-class NoSleepBlock : public SleepBlocker {
-  public:
-    void Hold(const std::string&) override {}
-    void Release() override {}
-};
-
 // Everything a main window needs, over simulated drives; the fatal path records its exit code
-// instead of ending the test. `sleep` replaces the block on sleep that does nothing.
+// instead of ending the test. `sleep` replaces the block on sleep that only records.
 struct Harness {
     explicit Harness(SleepBlocker* sleep = nullptr);
     ~Harness();
@@ -49,7 +42,7 @@ struct Harness {
     std::vector<int> exitCodes;
     ui::QtFatalSink fatal;
     SetupApiBinding setup;
-    NoSleepBlock noSleepBlock;
+    testing::SleepRecorder sleepRecorder;  // the window tests leave the machine's buses alone
     std::unique_ptr<ui::TFmMain> main;
     std::unique_ptr<ui::TFmChoose> chooser;
 };

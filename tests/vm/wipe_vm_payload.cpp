@@ -66,7 +66,8 @@ int main(int argc, char** argv) {
     HeadlessWindow window;
     WipeContext ctx{ks, state, window, window, window, window, window, window};
     WipeOutcome outcome;
-    RunWipeCommand(ctx, &outcome);
+    NoSleepBlock sleep;
+    RunWipeCommand(ctx, sleep, &outcome);
     ks.Close(state.DeviceHandle);
 
     std::printf(

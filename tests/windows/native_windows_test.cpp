@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "common/product.h"
@@ -19,6 +20,7 @@
 #include "platform/windows/windows_kernel_services.h"
 #include "recording_win32_calls.h"
 #include "shell/setup_library.h"
+#include "support/main_window_rows.h"
 #include "support/recorders.h"
 #include "win32ui/fm_choose.h"
 #include "win32ui/fm_main.h"
@@ -249,7 +251,7 @@ class NativeWindows : public ::testing::Test {
 
     orm::testing::LockstepClock sim;
     RunState state;
-    Win32Regional regional;
+    orm::testing::FixedRegional regional;
     BoxRecorder boxes{true};  // confirmations answered Yes
     orm::testing::FatalRecorder fatal;
     SetupApiBinding setup;
@@ -432,18 +434,6 @@ TEST_F(NativeWindows, WipeButtonZeroFillsTheChosenDriveAfterYes) {
     EXPECT_TRUE(IsWindowEnabled(MainControl(TFmMain::kPages)));
 }
 
-TEST_F(NativeWindows, WipeAnsweredNoChangesNothing) {
-    OpenRow(2);
-    boxes.confirmAnswer = false;
-    const std::string logBefore = WindowText(MainControl(TFmMain::kLogBenchMark));
-    SendMessageA(MainControl(TFmMain::kRunBenchmarks), BM_CLICK, 0, 0);
-    EXPECT_EQ(boxes.confirms.size(), 1u);
-    EXPECT_EQ(Count(sim::Call::Write), 0u);
-    EXPECT_EQ(WindowText(MainControl(TFmMain::kLogBenchMark)), logBefore);
-    EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_TRUE(g_executionStates.empty());
-}
-
 TEST_F(NativeWindows, EnterPressesTheCommandOfThePageShown) {
     OpenRow(2);
     boxes.confirmAnswer = false;
@@ -496,27 +486,63 @@ TEST_F(NativeWindows, CtrlTabSwitchesPagesAsPropertySheetsDo) {
     }
 }
 
-TEST_F(NativeWindows, SmartButtonWritesTheAttributeReport) {
-    OpenRow(0);
-    SendMessageA(MainControl(TFmMain::kGetSmart), BM_CLICK, 0, 0);
-    const std::string report = WindowText(MainControl(TFmMain::kLogSmart));
-    EXPECT_NE(report.find("Reallocated"), std::string::npos) << report;
-    EXPECT_NE(report.find("Temperature"), std::string::npos) << report;
-    EXPECT_TRUE(IsWindowEnabled(MainControl(TFmMain::kGetSmart)));
-}
+TEST_F(NativeWindows, BehaviourTable) {
+    using orm::testing::MainAction;
+    using Fixture = std::remove_reference_t<decltype(*this)>;
+    class Face : public orm::testing::MainFace {
+      public:
+        explicit Face(Fixture& t) : m_t(t) {}
+        void Do(MainAction action) override {
+            HWND window = m_t.main->Window();
+            auto click = [&](int id) {
+                SendMessageA(m_t.MainControl(id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+                SendMessageA(m_t.MainControl(id), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+            };
+            if (action == MainAction::CloseDuringWipe) PostMessageA(window, WM_CLOSE, 0, 0);
+            if (action == MainAction::WipeYes || action == MainAction::WipeNo ||
+                action == MainAction::CloseDuringWipe) {
+                SendMessageA(m_t.MainControl(TFmMain::kRunBenchmarks), BM_CLICK, 0, 0);
+            }
+            if (action == MainAction::Smart)
+                SendMessageA(m_t.MainControl(TFmMain::kGetSmart), BM_CLICK, 0, 0);
+            if (action == MainAction::LogoWhileBusy) m_t.main->SetControlsEnabled(false);
+            if (action == MainAction::Logo || action == MainAction::LogoWhileBusy) click(TFmMain::kLogo);
+            if (action == MainAction::LogoWhileBusy) m_t.main->SetControlsEnabled(true);
+            if (action == MainAction::Copyright) click(TFmMain::kCopyright);
+            if (action == MainAction::Close) SendMessageA(window, WM_CLOSE, 0, 0);
+        }
+        std::string WipeLog() override { return WindowText(m_t.MainControl(TFmMain::kLogBenchMark)); }
+        std::string SmartLog() override { return WindowText(m_t.MainControl(TFmMain::kLogSmart)); }
+        bool CommandsEnabled() override {
+            return IsWindowEnabled(m_t.MainControl(TFmMain::kRunBenchmarks)) &&
+                   IsWindowEnabled(m_t.MainControl(TFmMain::kGetSmart)) &&
+                   IsWindowEnabled(m_t.MainControl(TFmMain::kPages));
+        }
+        bool WindowUp() override { return IsWindow(m_t.main->Window()) != FALSE; }
+        std::string SleepJournal() override {
+            std::string journal;
+            for (EXECUTION_STATE es : g_executionStates) {
+                journal += std::string(journal.empty() ? "" : " ") +
+                           (es == (ES_CONTINUOUS | ES_SYSTEM_REQUIRED) ? "hold"
+                            : es == ES_CONTINUOUS                      ? "release"
+                                                                       : "?");
+            }
+            return journal;
+        }
 
-TEST_F(NativeWindows, ClosingDuringAWipeClosesTheDriveAndEndsTheWipe) {
-    OpenRow(2);
-    // The close waits in the queue; the wipe's first pump dispatches it.
-    PostMessageA(main->Window(), WM_CLOSE, 0, 0);
-    SendMessageA(MainControl(TFmMain::kRunBenchmarks), BM_CLICK, 0, 0);
-
-    EXPECT_EQ(state.DeviceHandle, kNoHandle);
-    EXPECT_EQ(Count(sim::Call::Write), 0u) << "nothing is written after the drive was closed";
-    EXPECT_EQ(g_executionStates,
-              (std::vector<EXECUTION_STATE>{ES_CONTINUOUS | ES_SYSTEM_REQUIRED, ES_CONTINUOUS}));
-    EXPECT_FALSE(IsWindow(main->Window())) << "the window goes once the wipe has returned";
-    EXPECT_TRUE(TakeQuitRequest());
+      private:
+        Fixture& m_t;
+    };
+    for (const orm::testing::MainRow& row : orm::testing::kMainRows) {
+        chooser.reset();
+        main.reset();
+        state = RunState{};
+        OpenRow(2);
+        Face face(*this);
+        for (const std::string& wrong : RunMainRow(row, face, {sim, state, boxes, regional}))
+            ADD_FAILURE() << wrong;
+        EXPECT_EQ(TakeQuitRequest(), !row.windowUp) << row.name << ": the program is asked to end";
+    }
 }
 
 TEST_F(NativeWindows, CopyrightLabelColoursAndClick) {

@@ -29,7 +29,7 @@ class WipeCommandTest : public WipeFixture {
 TEST_F(WipeCommandTest, AsksForConfirmationWithTheProgramsText) {
     window.confirmAnswer = false;
     WipeContext ctx = Context();
-    RunWipeCommand(ctx);
+    RunWipeCommand(ctx, sleep);
 
     ASSERT_EQ(window.confirms.size(), 1u);
     EXPECT_EQ(window.confirms[0].text, "ARE YOU ABSOLUTELY SURE YOU WANT TO DESTROY ALL DATA ON THE DRIVE?");
@@ -44,7 +44,7 @@ TEST_F(WipeCommandTest, AnythingButYesChangesNothing) {
     WipeOutcome outcome;
     outcome.total = -1;
 
-    EXPECT_FALSE(RunWipeCommand(ctx, &outcome));
+    EXPECT_FALSE(RunWipeCommand(ctx, sleep, &outcome));
 
     EXPECT_EQ(events, std::vector<std::string>{"confirm"});
     EXPECT_TRUE(window.lines.empty());
@@ -62,7 +62,7 @@ TEST_F(WipeCommandTest, YesRunsTheWholeRoadInOrder) {
     WipeContext ctx = Context();
     WipeOutcome outcome;
 
-    EXPECT_TRUE(RunWipeCommand(ctx, &outcome));
+    EXPECT_TRUE(RunWipeCommand(ctx, sleep, &outcome));
 
     std::vector<std::string> expected = Header();
     expected.push_back(kDone);
@@ -82,7 +82,7 @@ TEST_F(WipeCommandTest, YesRunsTheWholeRoadInOrder) {
 
 TEST_F(WipeCommandTest, HeaderLinesCarryTheStampAndThreeBlanks) {
     WipeContext ctx = Context();
-    RunWipeCommand(ctx);
+    RunWipeCommand(ctx, sleep);
 
     ASSERT_GE(window.lines.size(), 2u);
     EXPECT_EQ(window.lines[0], "08.12.2026 01:02:03    ");
@@ -91,10 +91,10 @@ TEST_F(WipeCommandTest, HeaderLinesCarryTheStampAndThreeBlanks) {
 
 TEST_F(WipeCommandTest, SecondWipeAppendsASecondHeaderAndWritesTheWholeDriveAgain) {
     WipeContext ctx = Context();
-    RunWipeCommand(ctx);
+    RunWipeCommand(ctx, sleep);
     const auto firstWrites = sim.Calls(Call::Write).size();
     sim.Poke(0, 12345, {0x77});
-    RunWipeCommand(ctx);
+    RunWipeCommand(ctx, sleep);
 
     std::vector<std::string> expected = Header();
     expected.push_back(kDone);
@@ -112,7 +112,7 @@ TEST_F(WipeCommandTest, WipeWithErrorsStillClearsTheBusyStateAfterTheWarningBox)
     sim.Drive(0).faults.writeFails[524288] = win::ERROR_CRC;
     WipeContext ctx = Context();
     WipeOutcome outcome;
-    RunWipeCommand(ctx, &outcome);
+    RunWipeCommand(ctx, sleep, &outcome);
 
     EXPECT_EQ(outcome.failedChunks, 1);
     EXPECT_EQ(events[events.size() - 2], "box Wipe finished with errors");
@@ -126,7 +126,7 @@ TEST_F(WipeCommandTest, HiddenSectorsAreNamedAfterTheHeaderAndInTheWarningClose)
     state.HiddenDcoSectors = 1234567;
     WipeContext ctx = Context();
     WipeOutcome outcome;
-    EXPECT_TRUE(RunWipeCommand(ctx, &outcome));
+    EXPECT_TRUE(RunWipeCommand(ctx, sleep, &outcome));
 
     std::ifstream golden(std::string(ORMANDEL_TEST_DATA_DIR) + "/wipe_hidden.txt");
     ASSERT_TRUE(golden) << "missing tests/data/wipe_hidden.txt";
@@ -144,7 +144,7 @@ TEST_F(WipeCommandTest, HiddenSectorsAreNamedAfterTheHeaderAndInTheWarningClose)
     state.HiddenDcoSectors = 0;
     sim.Drive(0).faults.writeFails[524288] = win::ERROR_CRC;
     window.lines.clear();
-    RunWipeCommand(ctx, &outcome);
+    RunWipeCommand(ctx, sleep, &outcome);
     const std::vector<std::string> logged = Logged();
     ASSERT_EQ(logged.size(), 8u);
     EXPECT_EQ(logged[5],
@@ -166,7 +166,7 @@ TEST_F(WipeCommandTest, WindowClosedDuringTheWipeEndsTheCommandWithoutABox) {
     };
     WipeContext ctx = Context();
     WipeOutcome outcome;
-    EXPECT_TRUE(RunWipeCommand(ctx, &outcome));
+    EXPECT_TRUE(RunWipeCommand(ctx, sleep, &outcome));
 
     EXPECT_TRUE(outcome.handleClosed);
     EXPECT_TRUE(CallsAfterClose(handle).empty());

@@ -13,6 +13,7 @@
 #include "discovery/device_table.h"
 #include "platform/sim/sim_platform.h"
 #include "platform/win_layouts.h"
+#include "wipe/sleep_block.h"
 #include "wipe/wipe_context.h"
 #include "wipe_test_support.h"
 
@@ -51,6 +52,7 @@ class WipeFixture : public ::testing::Test {
         events.clear();
     }
 
+    NoSleepBlock sleep;  // the command's block on sleep
     WipeContext Context() { return WipeContext{ks, state, regional, window, window, window, window, window}; }
 
     // The wipe log without its stamps; a line without the stamp fails the test.

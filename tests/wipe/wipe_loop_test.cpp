@@ -162,7 +162,8 @@ TEST_P(WipeOnLoopDevice, ZeroesTheWholeDeviceAndNothingOutsideIt) {
         EXPECT_TRUE(ks.IsDirect(state.DeviceHandle)) << "the wipe's writes should bypass the page cache";
 
         WipeContext ctx{ks, state, ui.regional, ui.window, ui.window, ui.window, ui.window, ui.window};
-        ASSERT_TRUE(RunWipeCommand(ctx, &outcome));
+        NoSleepBlock sleep;
+        ASSERT_TRUE(RunWipeCommand(ctx, sleep, &outcome));
     }
 
     EXPECT_TRUE(outcome.Clean());
