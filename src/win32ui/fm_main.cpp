@@ -147,6 +147,10 @@ void TFmMain::CreateControls() {
                            buttonW, buttonH, smartPage, kGetSmart, m_font);
 }
 
+ShowResult TFmMain::FormShow(TFmChoose& chooser) {
+    return m_main.FormShow(chooser);
+}
+
 void TFmMain::ShowPage(int index) {
     TabCtrl_SetCurSel(pages, index);
     for (int i = 0; i < 3; ++i) ShowWindow(m_pagePanels[i], i == index ? SW_SHOW : SW_HIDE);

@@ -25,7 +25,7 @@ class TFmMain : public MainView {
 
     // WinMain runs it before showing the window, so the window becomes visible only once a drive
     // is open.
-    ShowResult FormShow(TFmChoose& chooser) { return m_main.FormShow(chooser); }
+    ShowResult FormShow(TFmChoose& chooser);
 
     void SetControlsEnabled(bool enabled) override;
     void SetDiskName(const std::string& text) override;
