@@ -63,11 +63,11 @@ class BoxRecorder : public MessageBoxes {
     std::function<void()> onShow;  // runs inside Show, while the box would be up
 };
 
-// The block on sleep: "hold" and "release", blank-separated, in the order asked.
+// The block on sleep: "hold" and "release", comma-separated, in the order asked.
 class SleepRecorder : public SleepBlocker {
   public:
-    void Hold(const std::string&) override { journal += journal.empty() ? "hold" : " hold"; }
-    void Release() override { journal += journal.empty() ? "release" : " release"; }
+    void Hold(const std::string&) override { journal += journal.empty() ? "hold" : ",hold"; }
+    void Release() override { journal += journal.empty() ? "release" : ",release"; }
     std::string journal;
 };
 

@@ -4,9 +4,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -70,7 +68,6 @@ class StartupTest : public QObject {
     void OpenFailures();
     void NoDrivesThenClosingTheChooserEndsNormally();
     void FatalBoxThenExitWithNonZeroCode();
-    void CommandsRunOnTheOpenedDrive();
 };
 
 void StartupTest::OpensTheChosenDriveBeforeTheWindowShows() {
@@ -226,39 +223,6 @@ void StartupTest::FatalBoxThenExitWithNonZeroCode() {
     QCOMPARE(icon, QMessageBox::Critical);
     QCOMPARE(codes, std::vector<int>{1});
     QVERIFY(boxGoneAtExit);
-}
-
-void StartupTest::CommandsRunOnTheOpenedDrive() {
-    Run r;
-    uitest::AddAtaDrive(r.h.sim, 0, 70000, "SMALL DISK");
-    r.h.sim.Poke(0, 1024, {0xAB, 0xCD});
-    r.Start();
-    QVERIFY(r.result == ShowResult::Opened);
-    r.h.main->show();
-    auto* pages = r.h.main->findChild<QTabWidget*>("pages");
-    pages->setCurrentIndex(1);
-
-    // Refused confirmation: nothing is written.
-    r.h.boxes.confirmAnswer = false;
-    r.h.main->findChild<QPushButton*>("btRunBenchmarks")->click();
-    QVERIFY(r.h.sim.Calls(sim::Call::Write).empty());
-    QCOMPARE(r.memo("Log_BenchMark").split('\n').size(), 2);
-
-    r.h.boxes.confirmAnswer = true;
-    r.h.main->findChild<QPushButton*>("btRunBenchmarks")->click();
-    QVERIFY(r.h.sim.IsZero(0, 0, 70000LL * 512));
-    QVERIFY(r.memo("Log_BenchMark").contains("Device size: 70,000 sectors"));
-    QCOMPARE(r.h.main->findChild<QProgressBar*>("pbCurrentTask")->value(), 100);
-    QVERIFY(r.h.main->findChild<QPushButton*>("btRunBenchmarks")->isEnabled());
-    QVERIFY(pages->isEnabled());
-    QCOMPARE(pages->currentIndex(), 1);
-
-    pages->setCurrentIndex(2);
-    r.h.main->findChild<QPushButton*>("btGetSmart")->click();
-    QVERIFY(r.memo("Log_Smart").contains("SMART Attributes for SMALL DISK"));
-    QVERIFY(r.h.main->findChild<QPushButton*>("btGetSmart")->isEnabled());
-    QVERIFY(uitest::StatusPanelText(*r.h.main, 2).isEmpty());
-    r.h.main->close();
 }
 
 QTEST_MAIN(StartupTest)
