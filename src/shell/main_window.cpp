@@ -27,6 +27,9 @@ ShowResult MainWindow::FormShow(ChooserView& chooser) {
 
 template <class Command>
 void MainWindow::RunCommand(Command command) {
+    // One command at a time: a click that a wipe's pump dispatches finds the busy state set, but a
+    // face need not rely on its toolkit to drop it.
+    if (m_running) return;
     m_running = true;
     command();
     m_running = false;

@@ -17,8 +17,10 @@
 namespace orm::testing {
 
 // One face's main window. Steps: "page1" (a click on the tab of page 1), "wipe", "smart", "logo",
-// "copyright" (clicks), "enter", "busy" and "idle" (the busy state), "close", and "post-close": a
-// close queued for the next pump.
+// "copyright" (clicks), "enter", "busy" and "idle" (the busy state), "close", "post-close" and
+// "post-smart" (a close, a click on the SMART button, queued for the next pump), and on the copyright label
+// "hover", "unhover", "right-down", "right-up", "left-down", "left-up" and "left-up-away" (released off the
+// label).
 class MainFace {
   public:
     virtual ~MainFace() = default;
@@ -29,7 +31,8 @@ class MainFace {
     virtual bool WindowUp() = 0;
     virtual int Page() = 0;
     virtual int Progress() = 0;
-    virtual std::string SleepJournal() = 0;  // "hold" and "release", comma-separated
+    virtual std::string SleepJournal() = 0;     // "hold" and "release", comma-separated
+    virtual std::string CopyrightColour() = 0;  // "gray", "blue", "red"
 };
 
 struct MainRow {
@@ -52,46 +55,47 @@ inline const MainRow kMainRows[] = {
     {"Enter on the wipe page", false, "page1 enter", "confirm page:1"},
     {"Enter on the SMART page", false, "page2 enter", "smart page:2"},
     {"Enter while busy", false, "page2 busy enter idle", "page:2"},
+    {"both commands after the busy state", false, "page1 busy idle wipe page2 smart", "confirm smart page:2"},
+    {"pointer on the copyright", false, "hover", "colour:blue"},
+    {"pointer off it", false, "hover unhover", ""},
+    {"right button on it", false, "hover right-down right-up", "colour:blue"},
+    {"left press on it", false, "hover left-down", "colour:red"},
+    {"left release on it: a click, gray with the pointer on it", false, "hover left-down left-up", "web"},
+    {"left release away from it", false, "hover left-down left-up-away", ""},
+    {"a click on SMART that a wipe's pump dispatches", true, "page2 post-smart wipe",
+     "confirm box:Format writes zeroed log+6:done progress:100 page:2 sleep:hold,release"},
     {"close", false, "close", "closed gone"},
     // The drive closes at once and the wipe stops at its first pump; the window goes once the wipe
     // has returned.
-    {"close during a wipe", true, "page1 post-close wipe",
-     "confirm log+6:stopped closed gone sleep:hold,release"},
-};
-
-struct MainRig {
-    sim::SimPlatform& sim;
-    RunState& state;
-    BoxRecorder& boxes;
-    FixedRegional& regional;
-    unsigned drive;
+    {"close during a wipe", true, "page1 post-close wipe", "confirm closed gone sleep:hold,release"},
 };
 
 // Runs the row's steps on `face` (its block on sleep not used yet) and writes what followed.
-inline std::string MainEffects(const MainRow& row, MainFace& face, MainRig rig) {
-    rig.sim.ClearJournal();
-    rig.sim.Poke(rig.drive, 0, {0xA5});
-    rig.boxes = BoxRecorder(row.yes);
+inline std::string MainEffects(const MainRow& row, MainFace& face, sim::SimPlatform& sim, RunState& state,
+                               BoxRecorder& boxes, FixedRegional& regional, unsigned drive) {
+    sim.ClearJournal();
+    sim.Poke(drive, 0, {0xA5});
+    boxes = BoxRecorder(row.yes);
     std::string sleepAtBox;
-    rig.boxes.onShow = [&] { sleepAtBox = face.SleepJournal(); };
+    boxes.onShow = [&] { sleepAtBox = face.SleepJournal(); };
     // Each wipe-log line is stamped: the window must still be up when the last one is written.
     bool upAtLastStamp = true;
-    rig.regional.onNow = [&] { upAtLastStamp = face.WindowUp(); };
+    regional.onNow = [&] { upAtLastStamp = face.WindowUp(); };
     const std::string logBefore = face.WipeLog();
     std::istringstream steps(row.steps);
     for (std::string step; steps >> step;) face.Step(step);
-    rig.regional.onNow = nullptr;
+    regional.onNow = nullptr;
 
     std::string effects;
     auto add = [&](const std::string& effect) { effects += (effects.empty() ? "" : " ") + effect; };
-    for (const ShownBox& c : rig.boxes.confirms)
+    for (const ShownBox& c : boxes.confirms)
         add(c.text == kWipeConfirmText && c.caption == kWipeConfirmCaption ? "confirm" : "confirm:" + c.text);
-    for (const ShownBox& b : rig.boxes.shown) add("box:" + b.caption);
-    if (!rig.boxes.shown.empty() && sleepAtBox != face.SleepJournal()) add("box-while-held");
-    if (!rig.sim.Calls(sim::Call::Write).empty() || !rig.sim.Calls(sim::Call::WriteAt).empty()) add("writes");
-    if (rig.sim.IsZero(rig.drive, 0, 70000LL * 512)) add("zeroed");
+    for (const ShownBox& b : boxes.shown) add("box:" + b.caption);
+    if (!boxes.shown.empty() && sleepAtBox != face.SleepJournal()) add("box-while-held");
+    if (!sim.Calls(sim::Call::Write).empty() || !sim.Calls(sim::Call::WriteAt).empty()) add("writes");
+    if (sim.IsZero(drive, 0, 70000LL * 512)) add("zeroed");
     const std::string log = face.WipeLog();
-    if (log != logBefore) {
+    if (face.WindowUp() && log != logBefore) {  // a window that has gone took its memos with it
         const auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
         add("log+" + std::to_string(lines(log) - lines(logBefore)) + ":" +
             (log.find(kWipeDoneText, logBefore.size()) != std::string::npos                  ? "done"
@@ -100,13 +104,15 @@ inline std::string MainEffects(const MainRow& row, MainFace& face, MainRig rig) 
     }
     if (face.Progress() != 0) add("progress:" + std::to_string(face.Progress()));
     if (face.SmartLog().find("SMART Attributes for") != std::string::npos) add("smart");
-    for (const std::string& page : rig.sim.OpenedWebAddresses()) add(page == kMakerWebAddress ? "web" : page);
-    for (std::size_t i = 0; i < rig.sim.Calls(sim::Call::Close).size(); ++i) add("closed");
-    if (rig.sim.Calls(sim::Call::Close).empty() && rig.state.DeviceHandle == kNoHandle) add("handle-lost");
+    for (const sim::JournalEntry& e : sim.Calls(sim::Call::OpenWebAddress))
+        add(e.text == kMakerWebAddress ? "web" : e.text);
+    for (std::size_t i = 0; i < sim.Calls(sim::Call::Close).size(); ++i) add("closed");
+    if (sim.Calls(sim::Call::Close).empty() && state.DeviceHandle == kNoHandle) add("handle-lost");
     if (!face.WindowUp()) add("gone");
     if (!upAtLastStamp) add("gone-early");
     if (face.WindowUp() && face.EnabledControls() != 3)
         add(face.EnabledControls() == 0 ? "busy" : "busy:partly");
+    if (face.WindowUp() && face.CopyrightColour() != "gray") add("colour:" + face.CopyrightColour());
     if (face.WindowUp() && face.Page() != 0) add("page:" + std::to_string(face.Page()));
     if (!face.SleepJournal().empty()) add("sleep:" + face.SleepJournal());
     return effects;

@@ -9,7 +9,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -34,9 +33,12 @@ using orm::testing::BoxRecorder;
 using Box = orm::testing::ShownBox;
 
 // The thread's execution states set, in order, in place of the system's call.
-std::vector<EXECUTION_STATE> g_executionStates;
+std::string g_sleepJournal;  // "hold" and "release", comma-separated
 EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE state) {
-    g_executionStates.push_back(state);
+    g_sleepJournal += std::string(g_sleepJournal.empty() ? "" : ",") +
+                      (state == (ES_CONTINUOUS | ES_SYSTEM_REQUIRED) ? "hold"
+                       : state == ES_CONTINUOUS                      ? "release"
+                                                                     : "?");
     return ES_CONTINUOUS;
 }
 
@@ -210,7 +212,7 @@ class NativeWindows : public ::testing::Test {
 
     void MakeWindows() {
         HINSTANCE instance = GetModuleHandleA(nullptr);
-        g_executionStates.clear();
+        g_sleepJournal.clear();
         main = std::make_unique<TFmMain>(
             instance, ShellServices{sim, state, regional, boxes, fatal, setup, sleepBlock});
         chooser = std::make_unique<TFmChoose>(instance, main->Window(), sim, state, regional, boxes);
@@ -448,6 +450,18 @@ TEST_F(NativeWindows, BehaviourTable) {
             if (s == "busy" || s == "idle") m_t.main->SetControlsEnabled(s == "idle");
             if (s == "close") SendMessageA(window, WM_CLOSE, 0, 0);
             if (s == "post-close") PostMessageA(window, WM_CLOSE, 0, 0);
+            if (s == "post-smart") PostMessageA(m_t.MainControl(TFmMain::kGetSmart), BM_CLICK, 0, 0);
+            HWND copyright = m_t.MainControl(TFmMain::kCopyright);
+            const UINT mouse = s == "hover"          ? WM_MOUSEMOVE
+                               : s == "unhover"      ? WM_MOUSELEAVE
+                               : s == "right-down"   ? WM_RBUTTONDOWN
+                               : s == "right-up"     ? WM_RBUTTONUP
+                               : s == "left-down"    ? WM_LBUTTONDOWN
+                               : s == "left-up"      ? WM_LBUTTONUP
+                               : s == "left-up-away" ? WM_LBUTTONUP
+                                                     : 0;
+            const LPARAM at = s == "left-up-away" ? MAKELPARAM(-50, -50) : MAKELPARAM(2, 2);
+            if (mouse != 0) SendMessageA(copyright, mouse, mouse == WM_LBUTTONDOWN ? MK_LBUTTON : 0, at);
         }
         std::string WipeLog() override { return WindowText(m_t.MainControl(TFmMain::kLogBenchMark)); }
         std::string SmartLog() override { return WindowText(m_t.MainControl(TFmMain::kLogSmart)); }
@@ -462,16 +476,14 @@ TEST_F(NativeWindows, BehaviourTable) {
         int Progress() override {
             return static_cast<int>(SendMessageA(m_t.MainControl(TFmMain::kProgress), PBM_GETPOS, 0, 0));
         }
-        std::string SleepJournal() override {
-            std::string journal;
-            for (EXECUTION_STATE es : g_executionStates) {
-                journal += std::string(journal.empty() ? "" : ",") +
-                           (es == (ES_CONTINUOUS | ES_SYSTEM_REQUIRED) ? "hold"
-                            : es == ES_CONTINUOUS                      ? "release"
-                                                                       : "?");
-            }
-            return journal;
+        std::string CopyrightColour() override {
+            const COLORREF colour = m_t.CopyrightColour();
+            return colour == kCopyrightGray ? "gray"
+                   : colour == kBlue        ? "blue"
+                   : colour == kRed         ? "red"
+                                            : "?";
         }
+        std::string SleepJournal() override { return g_sleepJournal; }
 
       private:
         Fixture& m_t;
@@ -483,31 +495,9 @@ TEST_F(NativeWindows, BehaviourTable) {
         state = RunState{};
         OpenRow(2);
         Face face(*this);
-        EXPECT_EQ(MainEffects(row, face, {sim, state, boxes, regional, 2}), row.effects) << row.name;
+        EXPECT_EQ(MainEffects(row, face, sim, state, boxes, regional, 2), row.effects) << row.name;
         EXPECT_EQ(TakeQuitRequest(), std::string(row.effects).find("gone") != std::string::npos) << row.name;
     }
-}
-
-TEST_F(NativeWindows, CopyrightLabelColoursAndClick) {
-    OpenRow(0);
-    HWND label = MainControl(TFmMain::kCopyright);
-    EXPECT_EQ(CopyrightColour(), kCopyrightGray);
-    SendMessageA(label, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
-    EXPECT_EQ(CopyrightColour(), kBlue);
-    SendMessageA(label, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(2, 2));
-    EXPECT_EQ(CopyrightColour(), kBlue);
-    SendMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-    EXPECT_EQ(CopyrightColour(), kRed);
-    EXPECT_TRUE(sim.OpenedWebAddresses().empty()) << "a press alone opens nothing";
-    SendMessageA(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-    EXPECT_EQ(CopyrightColour(), kCopyrightGray);
-    ASSERT_EQ(sim.OpenedWebAddresses().size(), 1u) << "press and release on the label: a click";
-    EXPECT_EQ(sim.OpenedWebAddresses().back(), kMakerWebAddress);
-    // Released away from the label: no click.
-    SendMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-    SendMessageA(label, WM_LBUTTONUP, 0, MAKELPARAM(-50, -50));
-    EXPECT_EQ(sim.OpenedWebAddresses().size(), 1u);
-    EXPECT_EQ(CopyrightColour(), kCopyrightGray);
 }
 
 TEST(NativeSinks, ConfirmationAnswersNoToEscapeAndTheCloseBox) {
