@@ -10,23 +10,30 @@
 #include <vector>
 
 #include "common/product.h"
+#include "discovery/size_text.h"
 #include "platform/sim/sim_platform.h"
+#include "shell/startup_sequence.h"
 #include "support/recorders.h"
 #include "wipe/wipe_command.h"
 
 namespace orm::testing {
 
 // One face's main window. Steps: "page1" (a click on the tab of page 1), "wipe", "smart", "logo",
-// "copyright" (clicks), "enter", "busy" and "idle" (the busy state), "close", "post-close" and
-// "post-smart" (a close, a click on the SMART button, queued for the next pump), and on the copyright label
-// "hover", "unhover", "right-down", "right-up", "left-down", "left-up" and "left-up-away" (released off the
-// label).
+// "copyright" (clicks), "enter", "enter-in-log", "busy" and "idle" (the busy state), "close", "post-close"
+// and "post-smart" (a close, a click on the SMART button, queued for the next pump), and on the copyright
+// label "hover", "unhover", "right-down", "right-up", "left-down", "left-up" and "left-up-away" (released off
+// the label).
 class MainFace {
   public:
     virtual ~MainFace() = default;
     virtual void Step(const std::string& step) = 0;
     virtual std::string WipeLog() = 0;
     virtual std::string SmartLog() = 0;
+    virtual std::string DetailsLog() = 0;
+    virtual std::string Title() = 0;
+    virtual std::string DiskName() = 0;
+    virtual std::string StatusPanel(int panel) = 0;
+    virtual std::string Copyright() = 0;
     virtual int EnabledControls() = 0;  // of the two buttons and the page control
     virtual bool WindowUp() = 0;
     virtual int Page() = 0;
@@ -55,6 +62,7 @@ inline const MainRow kMainRows[] = {
     {"Enter on the wipe page", false, "page1 enter", "confirm page:1"},
     {"Enter on the SMART page", false, "page2 enter", "smart page:2"},
     {"Enter while busy", false, "page2 busy enter idle", "page:2"},
+    {"Enter in the wipe log, which takes it", false, "page1 enter-in-log", "page:1"},
     {"both commands after the busy state", false, "page1 busy idle wipe page2 smart", "confirm smart page:2"},
     {"pointer on the copyright", false, "hover", "colour:blue"},
     {"pointer off it", false, "hover unhover", ""},
@@ -70,6 +78,24 @@ inline const MainRow kMainRows[] = {
     {"close during a wipe", true, "page1 post-close wipe", "confirm closed gone sleep:hold,release"},
 };
 
+// What the window shows once the drive is open, before any step; empty when all is right.
+inline std::string OpenedWrong(MainFace& face, const RunState& state) {
+    const std::string name = DiskName(state, '.'), log = face.WipeLog(), details = face.DetailsLog();
+    std::string wrong;
+    auto expect = [&](bool holds, const char* what) { wrong += holds ? "" : std::string(" opened-") + what; };
+    expect(face.Title() == kProductTitle && face.StatusPanel(0) == kProductTitle, "title");
+    expect(face.DiskName() == name && face.StatusPanel(1) == name && face.StatusPanel(2).empty(), "name");
+    expect(face.Copyright() == std::string(kCopyrightLine) + "   " + kMakerWebAddress, "copyright");
+    expect(face.Page() == 0 && state.DeviceHandle != kNoHandle && face.SmartLog().empty(), "state");
+    expect(details.find("Device details for " + name) != std::string::npos &&
+               details.find("Current date and time: ") != std::string::npos,
+           "details");
+    expect(std::count(log.begin(), log.end(), '\n') == 1 && log.find(kWarningLine) != std::string::npos &&
+               log.find(kEraseWarningLine) != std::string::npos,
+           "wipe-log");
+    return wrong;
+}
+
 // Runs the row's steps on `face` (its block on sleep not used yet) and writes what followed.
 inline std::string MainEffects(const MainRow& row, MainFace& face, sim::SimPlatform& sim, RunState& state,
                                BoxRecorder& boxes, FixedRegional& regional, unsigned drive) {
@@ -81,7 +107,7 @@ inline std::string MainEffects(const MainRow& row, MainFace& face, sim::SimPlatf
     // Each wipe-log line is stamped: the window must still be up when the last one is written.
     bool upAtLastStamp = true;
     regional.onNow = [&] { upAtLastStamp = face.WindowUp(); };
-    const std::string logBefore = face.WipeLog();
+    const std::string logBefore = face.WipeLog(), opened = OpenedWrong(face, state);
     std::istringstream steps(row.steps);
     for (std::string step; steps >> step;) face.Step(step);
     regional.onNow = nullptr;
@@ -115,6 +141,7 @@ inline std::string MainEffects(const MainRow& row, MainFace& face, sim::SimPlatf
     if (face.WindowUp() && face.CopyrightColour() != "gray") add("colour:" + face.CopyrightColour());
     if (face.WindowUp() && face.Page() != 0) add("page:" + std::to_string(face.Page()));
     if (!face.SleepJournal().empty()) add("sleep:" + face.SleepJournal());
+    if (!opened.empty()) add(opened.substr(1));
     return effects;
 }
 

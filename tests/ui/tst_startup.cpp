@@ -80,21 +80,10 @@ void StartupTest::OpensTheChosenDriveBeforeTheWindowShows() {
     QVERIFY(r.chooserShown);
     QCOMPARE(r.chooserStatus, QString("Disks found: 2"));
     QVERIFY(!r.h.main->isVisible());  // main shows it once FormShow has returned
-    const QString name("SECOND DISK    3.06    [512 Mbytes]");
-    QCOMPARE(r.h.main->findChild<QLabel*>("lbDiskName")->text(), name);
-    QCOMPARE(r.h.main->windowTitle(), QString("Ormandel 2.20 build 1098"));
-    QCOMPARE(uitest::StatusPanelText(*r.h.main, 0), QString("Ormandel 2.20 build 1098"));
-    QCOMPARE(uitest::StatusPanelText(*r.h.main, 1), name);
-    QVERIFY(uitest::StatusPanelText(*r.h.main, 2).isEmpty());
-    QVERIFY(r.memo("Log_Details").contains("Device details for " + name));
-    const QStringList wipeLog = r.memo("Log_BenchMark").split('\n');
-    QCOMPARE(wipeLog.size(), 2);
-    QVERIFY(wipeLog[0].endsWith("    * * * * *  WARNING!!! * * * * * "));
-    QVERIFY(
-        wipeLog[1].endsWith("   DURING THE WIPE PROCESS ALL DATA WILL BE FULLY and IRREVERSIBLY ERASED! "));
-    QCOMPARE(r.h.state.ChosenIndex, 2);
+    QCOMPARE(r.h.main->findChild<QLabel*>("lbDiskName")->text(),
+             QString("SECOND DISK    3.06    [512 Mbytes]"));
+    QCOMPARE(r.h.state.ChosenIndex, 2);  // what the opened window shows: tst_fm_main's behaviour table
     QVERIFY(r.OpenedForWriting());
-    QVERIFY(r.h.main->findChild<QLabel*>("lbCopyright")->text().startsWith("Copyright"));
     r.h.main->close();
     QCOMPARE(r.h.state.DeviceHandle, kNoHandle);
 }
