@@ -218,7 +218,6 @@ class NativeWindows : public ::testing::Test {
         ASSERT_TRUE(fatal.calls.empty());
     }
 
-    std::size_t Count(sim::Call call) const { return sim.Calls(call).size(); }
 
     HWND MainControl(int id) const { return Control(main->Window(), id); }
     std::string StatusPanelText(int panel) const {
