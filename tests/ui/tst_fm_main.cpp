@@ -1,5 +1,5 @@
-// The main window: layout facts, the busy state, the log writers and their stamp, the status
-// panels, the copyright label's colours, Enter and Alt+G, and the behaviour table of both faces.
+// The main window: layout facts, the busy state's input gate, the log writers and their stamp, Tab
+// and Alt+G, and the behaviour table both faces run (tests/support/main_window_rows.h).
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
-// The native windows on simulated drives: the chooser's list and choices, the main window after
-// the open, the busy state, the two commands through their buttons, closing during a wipe, the
-// copyright label. Modal loops are driven from a thread timer that fires inside them.
+// The native windows on simulated drives: the chooser's list and choices, the main window's memos,
+// Ctrl+Tab, the behaviour table both faces run (tests/support/main_window_rows.h), and the sinks.
+// Modal loops are driven from a thread timer that fires inside them.
 #include <gtest/gtest.h>
 
 #include "win32ui/common_controls.h"
@@ -217,7 +217,6 @@ class NativeWindows : public ::testing::Test {
         ASSERT_EQ(main->FormShow(*chooser), ShowResult::Opened);
         ASSERT_TRUE(fatal.calls.empty());
     }
-
 
     HWND MainControl(int id) const { return Control(main->Window(), id); }
     std::string StatusPanelText(int panel) const {
