@@ -58,8 +58,8 @@ void StoreSerialNumber(const std::string& serial, char (&field)[20]) {
     StoreText(serial, field, 20);
 }
 
-int IdentifyDrive(KernelServices& ks, Handle h, DeviceInfo* info, FatalSink& fatal) {
-    DeviceInfo result{};
+int IdentifyDrive(KernelServices& ks, Handle h, TDeviceTable* info, FatalSink& fatal) {
+    TDeviceTable result{};
     QueryBuffer buffer{};
     std::uint32_t returned = 0;
     std::uint32_t error = 0;
@@ -122,7 +122,7 @@ int IdentifyDrive(KernelServices& ks, Handle h, DeviceInfo* info, FatalSink& fat
 DriveChanges CompareWithRecord(KernelServices& ks, Handle h, const TDeviceTable& record) {
     DriveChanges changes;
     QuietFatal quiet;
-    DeviceInfo info;
+    TDeviceTable info;
     if (IdentifyDrive(ks, h, &info, quiet) != kIdentifyAccepted) {
         changes.identified = false;
         return changes;
@@ -145,17 +145,9 @@ std::uint8_t QueryDriveNumber(KernelServices& ks, Handle h) {
     return static_cast<std::uint8_t>(buffer[13] & 1);
 }
 
-void StoreRecord(TDeviceTable& record, const std::string& path, const DeviceInfo& info) {
+void StoreRecord(TDeviceTable& record, const std::string& path, const TDeviceTable& info) {
+    record = info;
     record.DevicePath = path;
-    std::memcpy(record.Model, info.Model, sizeof record.Model);
-    std::memcpy(record.Firmware, info.Firmware, sizeof record.Firmware);
-    std::memcpy(record.SerialNumber, info.SerialNumber, sizeof record.SerialNumber);
-    record.SectorCount = info.SectorCount;
-    record.BytesPerSector = info.BytesPerSector;
-    record.BusType = info.BusType;
-    record.MaxTransferSectors = info.MaxTransferSectors;
-    record.RemovableMedia = info.RemovableMedia;
-    record.DriveNumber = info.DriveNumber;
 }
 
 bool ProbeDrives(KernelServices& ks, RunState& state, FatalSink& fatal) {
@@ -164,7 +156,7 @@ bool ProbeDrives(KernelServices& ks, RunState& state, FatalSink& fatal) {
         const std::string path = ks.DrivePath(n);
         const Handle h = ks.Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
         if (h != kInvalidHandle) {
-            DeviceInfo info;
+            TDeviceTable info;
             const int result = IdentifyDrive(ks, h, &info, fatal);
             if (result == kIdentifyAccepted) {
                 ++state.DrivesFound;

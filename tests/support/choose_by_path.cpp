@@ -14,7 +14,7 @@ bool ChooseDriveByPath(KernelServices& ks, const std::string& path, RunState& st
         *error = ks.LastError();
         return false;
     }
-    DeviceInfo info{};
+    TDeviceTable info{};
     testing::FatalRecorder fatal;
     const int identified = IdentifyDrive(ks, probe, &info, fatal);
     const std::uint32_t identifyError = ks.LastError();
