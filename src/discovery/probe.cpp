@@ -35,9 +35,9 @@ std::array<std::uint8_t, sizeof(STORAGE_PROPERTY_QUERY)> PropertyQuery(std::uint
     return q;
 }
 
-int ReportFatal(KernelServices& ks, FatalSink& fatal, std::uint32_t error) {
+IdentifyResult ReportFatal(KernelServices& ks, FatalSink& fatal, std::uint32_t error) {
     fatal.Fatal(kAccessErrorText + SystemErrorText(ks, error), kAccessErrorCaption);
-    return kIdentifyFatal;
+    return IdentifyResult::Fatal;
 }
 
 // Takes the fatal report of an identification that must not end the program.
@@ -58,7 +58,7 @@ void StoreSerialNumber(const std::string& serial, char (&field)[20]) {
     StoreText(serial, field, 20);
 }
 
-int IdentifyDrive(KernelServices& ks, Handle h, TDeviceTable* info, FatalSink& fatal) {
+IdentifyResult IdentifyDrive(KernelServices& ks, Handle h, TDeviceTable* info, FatalSink& fatal) {
     TDeviceTable result{};
     QueryBuffer buffer{};
     std::uint32_t returned = 0;
@@ -66,7 +66,7 @@ int IdentifyDrive(KernelServices& ks, Handle h, TDeviceTable* info, FatalSink& f
 
     if (!ControlDone(ks, h, IOCTL_DISK_GET_DRIVE_GEOMETRY, buffer.data(), kQueryBufferLength, buffer,
                      &returned, &error)) {
-        return kIdentifySkipped;
+        return IdentifyResult::Skipped;
     }
     const std::int64_t reported = GetLe32(&buffer[offsetof(DISK_GEOMETRY, BytesPerSector)]);
 
@@ -116,14 +116,14 @@ int IdentifyDrive(KernelServices& ks, Handle h, TDeviceTable* info, FatalSink& f
     StoreSerialNumber(DecodeSerial(serial), result.SerialNumber);
 
     *info = result;
-    return kIdentifyAccepted;
+    return IdentifyResult::Accepted;
 }
 
 DriveChanges CompareWithRecord(KernelServices& ks, Handle h, const TDeviceTable& record) {
     DriveChanges changes;
     QuietFatal quiet;
     TDeviceTable info;
-    if (IdentifyDrive(ks, h, &info, quiet) != kIdentifyAccepted) {
+    if (IdentifyDrive(ks, h, &info, quiet) != IdentifyResult::Accepted) {
         changes.identified = false;
         return changes;
     }
@@ -157,13 +157,13 @@ bool ProbeDrives(KernelServices& ks, RunState& state, FatalSink& fatal) {
         const Handle h = ks.Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
         if (h != kInvalidHandle) {
             TDeviceTable info;
-            const int result = IdentifyDrive(ks, h, &info, fatal);
-            if (result == kIdentifyAccepted) {
+            const IdentifyResult result = IdentifyDrive(ks, h, &info, fatal);
+            if (result == IdentifyResult::Accepted) {
                 ++state.DrivesFound;
                 StoreRecord(state.Record(state.DrivesFound), path, info);
             }
             ks.Close(h);
-            if (result == kIdentifyFatal) return false;
+            if (result == IdentifyResult::Fatal) return false;
         }
         // Drive numbers are one byte: 255 is the last name tried.
         if (++n > 255) break;

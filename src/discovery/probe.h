@@ -12,10 +12,12 @@
 
 namespace orm {
 
-// Results of IdentifyDrive.
-inline constexpr int kIdentifyAccepted = 0;
-inline constexpr int kIdentifySkipped = -1;
-inline constexpr int kIdentifyFatal = -2;  // the fatal sink was told; the caller stops at once
+// What IdentifyDrive made of a drive.
+enum class IdentifyResult {
+    Accepted,
+    Skipped,  // not a drive to record
+    Fatal,    // the fatal sink was told; the caller stops at once
+};
 
 // The caption and the head of the text of the probe's fatal error box.
 inline constexpr const char* kAccessErrorText = "Error accessing device: ";
@@ -32,11 +34,11 @@ bool ProbeDrives(KernelServices& ks, RunState& state, FatalSink& fatal);
 void StoreRecord(TDeviceTable& record, const std::string& path, const TDeviceTable& info);
 
 // Identifies the drive open on `h` into the nine fields of *info (all but DevicePath, which it
-// leaves empty). Returns kIdentifyAccepted with *info complete,
-// kIdentifySkipped when the geometry query fails (the drive is not recorded), or
-// kIdentifyFatal after reporting "Error accessing device: " and the system's text for the error
-// of a failing length or property query. A call that fails with last error 0 counts as done.
-int IdentifyDrive(KernelServices& ks, Handle h, TDeviceTable* info, FatalSink& fatal);
+// leaves empty). Gives Accepted with *info complete, Skipped when the geometry query fails (the
+// drive is not recorded), or Fatal after reporting "Error accessing device: " and the system's
+// text for the error of a failing length or property query. A call that fails with last error 0
+// counts as done.
+IdentifyResult IdentifyDrive(KernelServices& ks, Handle h, TDeviceTable* info, FatalSink& fatal);
 
 // What differs between the drive open on `h`, identified again as the probe identifies, and the
 // record the probe made of the drive under the same name. Drive names are handed out again when
