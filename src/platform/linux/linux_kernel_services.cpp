@@ -211,14 +211,9 @@ bool LinuxKernelServices::Write(Handle handle, const void* buffer, std::uint32_t
         }
         const int err = errno;
         if (err == EINTR) continue;
-        if (err == EINVAL && !retried && IsDirect(handle)) {
-            // Direct I/O takes only whole logical sectors from an aligned buffer: a tail that is
-            // not goes through the page cache, as dd does; the final flush still covers it.
-            const int flags = ::fcntl(d->fd, F_GETFL);
-            if (flags >= 0 && ::fcntl(d->fd, F_SETFL, flags & ~O_DIRECT) == 0) {
-                retried = true;
-                continue;
-            }
+        if (err == EINVAL && !retried && LeaveDirectIo(*d)) {
+            retried = true;
+            continue;
         }
         return FailErrno(err, ErrnoSource::File);
     }
@@ -230,6 +225,13 @@ bool LinuxKernelServices::Flush(Handle handle) {
     // On a block device this also makes the block layer flush the drive's volatile write cache.
     if (::fdatasync(d->fd) != 0) return FailErrno(errno, ErrnoSource::File);
     return Succeed();
+}
+
+bool LinuxKernelServices::LeaveDirectIo(const OpenDrive& d) {
+    // Direct I/O takes only whole logical sectors from an aligned buffer: a tail that is not goes
+    // through the page cache, as dd does; the final flush still covers it.
+    const int flags = ::fcntl(d.fd, F_GETFL);
+    return flags >= 0 && (flags & O_DIRECT) != 0 && ::fcntl(d.fd, F_SETFL, flags & ~O_DIRECT) == 0;
 }
 
 bool LinuxKernelServices::IsDirect(Handle handle) const {

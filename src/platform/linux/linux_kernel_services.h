@@ -107,6 +107,9 @@ class LinuxKernelServices : public KernelServices {
     bool Succeed();
     OpenDrive* Find(Handle handle);
     AtaSendResult SendAta(const OpenDrive& d, const AtaCommand& cmd, std::uint8_t* data);
+    // Takes O_DIRECT off a descriptor that has it, for a write the kernel refused with EINVAL;
+    // false when the descriptor was not direct or keeps the flag.
+    static bool LeaveDirectIo(const OpenDrive& d);
     // The Windows code for a failed write at `offset`: a drive whose size dropped below the
     // write, or can no longer be read, has gone (ERROR_DEVICE_NOT_CONNECTED).
     std::uint32_t WriteErrorCode(const OpenDrive& d, int err, std::int64_t offset);

@@ -41,17 +41,12 @@ bool LinuxKernelServices::WaitWrite(Handle handle, WriteCompletion* completion) 
     WriteRing::Done done;
     if (const int rc = d->ring->Wait(&done); rc != 0) return FailErrno(-rc, ErrnoSource::File);
     int result = done.result;
-    if (result == -EINVAL && IsDirect(handle)) {
-        // Direct I/O takes only whole logical sectors: a tail that is not goes through the page
-        // cache, as with one write at a time; the final flush still covers it.
-        const int flags = ::fcntl(d->fd, F_GETFL);
-        if (flags >= 0 && ::fcntl(d->fd, F_SETFL, flags & ~O_DIRECT) == 0) {
-            ssize_t n = -1;
-            do {
-                n = ::pwrite(d->fd, done.buffer, done.size, static_cast<off_t>(done.offset));
-            } while (n < 0 && errno == EINTR);
-            result = n >= 0 ? static_cast<int>(n) : -errno;
-        }
+    if (result == -EINVAL && LeaveDirectIo(*d)) {
+        ssize_t n = -1;
+        do {
+            n = ::pwrite(d->fd, done.buffer, done.size, static_cast<off_t>(done.offset));
+        } while (n < 0 && errno == EINTR);
+        result = n >= 0 ? static_cast<int>(n) : -errno;
     }
     completion->tag = done.tag;
     completion->ok = result >= 0;
