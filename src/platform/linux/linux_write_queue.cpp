@@ -1,7 +1,4 @@
 // Queued writes of the Linux kernel services: an io_uring on the handle's O_DIRECT descriptor.
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -61,13 +58,8 @@ void LinuxKernelServices::CloseWriteQueue(Handle handle) {
 
 std::uint32_t LinuxKernelServices::WriteErrorCode(const OpenDrive& d, int err, std::int64_t offset) {
     // Without a positioning before each write, the write is the first call to meet a disk the
-    // kernel deleted (unplugged, its bridge reset): it sets the disk's size to 0, and writes fail
-    // with EIO or ENOSPC. Told as a drive no longer connected, like a positioning past the end.
-    std::uint64_t length = 0;
-    if (err != ENODEV && err != ENXIO &&
-        (::ioctl(d.fd, BLKGETSIZE64, &length) != 0 || length <= static_cast<std::uint64_t>(offset))) {
-        err = ENXIO;
-    }
+    // kernel deleted: writes to it fail with EIO or ENOSPC.
+    if (err != ENODEV && err != ENXIO && Shrunk(d, offset)) err = ENXIO;
     return m_errors.FromErrno(err, ErrnoSource::File);
 }
 
