@@ -71,7 +71,7 @@ void TFmChoose::CreateControls() {
     HWND w = m_window;
     Panel4 = MakeChild(kBandClass, "", WS_CLIPSIBLINGS, 0, 0, s(901), s(57), w, kBand, nullptr);
     lbProgramName =
-        MakeChild("STATIC", "", SS_LEFT, s(32), s(16), s(600), s(22), Panel4, kProgramName, m_bandFont);
+        MakeChild("STATIC", "", SS_LEFT, s(32), s(16), s(340), s(22), Panel4, kProgramName, m_bandFont);
     Label1 = MakeChild("STATIC", "", SS_RIGHT | SS_NOTIFY, s(372), s(16), s(400), s(22), Panel4, kLabel1,
                        m_bandFont);
     MakeMouseAware(Label1);
