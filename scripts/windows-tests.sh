@@ -21,7 +21,8 @@ record() {  # name, exit code
 }
 
 # ---- Packages ---------------------------------------------------------------------------------
-packages=(g++-mingw-w64-x86-64-posix wine wine64 xvfb fonts-wine googletest nlohmann-json3-dev cmake ninja-build)
+packages=(g++-mingw-w64-x86-64-posix wine wine64 xvfb fonts-wine googletest nlohmann-json3-dev cmake ninja-build
+          icoutils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -46,6 +47,18 @@ if ! cmake --build "$BUILD" -j2 --target ormandel ormandel-demo ormandel_windows
 fi
 TESTS_EXE="$BUILD/tests/windows/ormandel_windows_tests.exe"
 SMOKE_EXE="$BUILD/src/win32ui/ormandel_smoke.exe"
+
+# ---- Resources of the executables, as Explorer reads them --------------------------------------
+step "Icon and manifest of ormandel.exe and ormandel-demo.exe"
+resources=0
+for exe in "$BUILD/src/win32ui/ormandel.exe" "$BUILD/src/win32ui/ormandel-demo.exe"; do
+    wrestool -x -t14 "$exe" >"$BUILD/first-icon.ico"
+    sizes=$(icotool -l "$BUILD/first-icon.ico" | grep -o 'width=[0-9]*' | tr '\n' ' ')
+    echo "$(basename "$exe"): icon ${sizes}"
+    [ "$sizes" = "width=16 width=24 width=32 width=48 width=64 width=256 " ] || resources=1
+    wrestool -x --raw -t24 "$exe" | grep -q '>PerMonitorV2,PerMonitor<' || { echo "no per-monitor awareness"; resources=1; }
+done
+record "icon and manifest resources" "$resources"
 
 # ---- Wine and a display -----------------------------------------------------------------------
 xvfb_pid=""
