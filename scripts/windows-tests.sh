@@ -73,7 +73,8 @@ for n in $(seq 90 120); do
     if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then display=":$n"; break; fi
 done
 if [ -z "$display" ]; then echo "no free X display number" >&2; exit 1; fi
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# A screen as wide as those run at 144 dpi: the main window is 1320 pixels wide there.
+Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY="$display"
 sleep 1
