@@ -541,6 +541,67 @@ TEST_F(NativeWindows, CopyrightLabelColoursAndClick) {
     EXPECT_EQ(CopyrightColour(), kCopyrightGray);
 }
 
+bool ClassIs(HWND window, const char* name) {
+    char kind[32] = {};
+    GetClassNameA(window, kind, sizeof(kind));
+    return lstrcmpiA(kind, name) == 0;
+}
+
+// Each control's client area inside its parent's (a tab control's pages inside its display area),
+// no two shown siblings overlapping unless a group box frames the other, every caption fitting.
+void ExpectLaidOut(HWND parent) {
+    RECT area{}, r{}, common{};
+    GetClientRect(parent, &area);
+    if (ClassIs(parent, WC_TABCONTROLA)) TabCtrl_AdjustRect(parent, FALSE, &area);
+    // Stacked pages overlap, one shown at a time.
+    const auto shown = [](HWND w) { return (GetWindowLongA(w, GWL_STYLE) & WS_VISIBLE) != 0; };
+    const auto framing = [](HWND w) { return (GetWindowLongA(w, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX; };
+    const auto about = [](HWND w) { return WindowText(w) + " #" + std::to_string(GetDlgCtrlID(w)); };
+    std::vector<std::pair<HWND, RECT>> siblings;
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        GetClientRect(child, &r);
+        MapWindowPoints(child, parent, reinterpret_cast<POINT*>(&r), 2);
+        // An etched line keeps its edge outside its client area and has nothing to cut.
+        const bool line = r.bottom - r.top <= 1 || r.right - r.left <= 1;
+        EXPECT_TRUE(line || (IntersectRect(&common, &r, &area) && EqualRect(&common, &r)))
+            << about(child) << " in " << about(parent);
+        for (const auto& [other, at] : siblings)
+            EXPECT_TRUE(!IntersectRect(&common, &r, &at) || !shown(other) || !shown(child) ||
+                        framing(other) || framing(child))
+                << about(child) << " on " << about(other);
+        siblings.emplace_back(child, r);
+        const std::string text = WindowText(child);
+        if (!text.empty() && (ClassIs(child, "STATIC") || ClassIs(child, "BUTTON"))) {
+            const SIZE extent = TextExtent(child, text);
+            EXPECT_TRUE(extent.cx <= r.right - r.left && extent.cy <= r.bottom - r.top) << text;
+        }
+        if (!ClassIs(child, WC_LISTVIEWA)) ExpectLaidOut(child);
+    }
+}
+
+// Both windows at a screen's scale, reached as Windows moves a window to such a screen.
+class NativeLayout : public NativeWindows, public ::testing::WithParamInterface<int> {};
+
+TEST_P(NativeLayout, NothingCutOrOverlapping) {
+    OpenRow(2);
+    const int from = DesignScale().Dpi();
+    const int dpi = GetParam();
+    for (HWND window : {chooser->Window(), main->Window()}) {
+        RECT r{};
+        GetClientRect(window, &r);
+        r = {0, 0, MulDiv(r.right, dpi, from), MulDiv(r.bottom, dpi, from)};
+        AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+        SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&r));
+        ExpectLaidOut(window);
+    }
+    RECT logo{};
+    GetClientRect(MainControl(TFmMain::kLogo), &logo);
+    EXPECT_EQ(logo.right, MulDiv(32, dpi, 96));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, NativeLayout, ::testing::Values(96, 144));
+
 TEST(NativeSinks, ConfirmationAnswersNoToEscapeAndTheCloseBox) {
     // Keys go to the focused control, as the keyboard sends them.
     auto key = [](WPARAM vk) {
