@@ -1,9 +1,10 @@
-// The lines the program writes into the memos beyond the original texts, with the widest figures
-// of a 20 TB drive, for the window tests that measure them against the memos' width.
+// The lines the program writes into the memos beyond the original texts, with the figures of a
+// 20 TB drive, for the window tests that measure them against the memos' width. First: whether
+// the line goes to the wipe log (behind a wide time stamp) rather than the details memo.
 #pragma once
 
-#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "reports/device_details_report.h"
@@ -13,23 +14,14 @@
 
 namespace orm::testing {
 
-struct MemoLine {
-    bool wipeLog;  // the wipe log (window font, behind a wide time stamp); else the details memo
-    std::string text;
-};
-
-inline std::vector<MemoLine> AddedMemoLines() {
+inline std::vector<std::pair<bool, std::string>> AddedMemoLines() {
     constexpr std::int64_t n = 39'062'500'000, bytes = n * 512, hidden = 2 * n;
-    std::vector<MemoLine> table;
     T_IDE_PASSPORT r;
     r.SectorSize = 512;
-    LineRecorder plain, withHidden;  // the details of a drive hiding nothing, and both ways
-    WriteIdentifyDetails(r, '.', plain, {});
-    WriteIdentifyDetails(r, '.', withHidden, {n, n - 1, 2 * n, n});
-    for (const std::string& line : withHidden.lines) {
-        if (std::find(plain.lines.begin(), plain.lines.end(), line) == plain.lines.end())
-            table.push_back({false, line});
-    }
+    LineRecorder details;  // the whole report of a drive that hides sectors both ways
+    WriteIdentifyDetails(r, '.', details, {n, n - 1, 2 * n, n});
+    std::vector<std::pair<bool, std::string>> table;
+    for (const std::string& line : details.lines) table.emplace_back(false, line);
     std::vector<std::string> wipe = HiddenSectorsLines(n, n);
     wipe.push_back(kFlushErrorPrefix + std::to_string(1117));
     for (const WipeOutcome& o :
@@ -42,7 +34,7 @@ inline std::vector<MemoLine> AddedMemoLines() {
           .hiddenSectors = hidden}}) {
         for (const std::string& line : WipeClosingLines(o)) wipe.push_back(line);
     }
-    for (const std::string& line : wipe) table.push_back({true, "12/28/2026 10:55:59 PM   " + line});
+    for (const std::string& line : wipe) table.emplace_back(true, "12/28/2026 10:55:59 PM   " + line);
     return table;
 }
 

@@ -300,13 +300,12 @@ void FmMainTest::AddedLinesFitTheMemosWhichStayAtColumnZero() {
     ui::MemoSink(details).Line(std::string(300, '-'));  // wider than the memo: its end is cut, not its start
     m.w().show();
     QCOMPARE(details->horizontalScrollBar()->value(), 0);
-    for (const testing::MemoLine& line : testing::AddedMemoLines()) {
-        m.pages()->setCurrentIndex(line.wipeLog ? 1 : 0);
+    for (const auto& [wipeLog, text] : testing::AddedMemoLines()) {
+        m.pages()->setCurrentIndex(wipeLog ? 1 : 0);
         QCoreApplication::processEvents();
-        auto* memo = m.child<QPlainTextEdit>(line.wipeLog ? "Log_BenchMark" : "Log_Details");
+        auto* memo = m.child<QPlainTextEdit>(wipeLog ? "Log_BenchMark" : "Log_Details");
         const int room = memo->viewport()->width() - 2 * qCeil(memo->document()->documentMargin());
-        QVERIFY2(QFontMetrics(memo->font()).horizontalAdvance(ui::ToQt(line.text)) <= room,
-                 line.text.c_str());
+        QVERIFY2(QFontMetrics(memo->font()).horizontalAdvance(ui::ToQt(text)) <= room, text.c_str());
     }
 }
 

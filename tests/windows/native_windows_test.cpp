@@ -395,15 +395,15 @@ TEST_F(NativeWindows, MainWindowAfterTheOpen) {
 TEST_F(NativeWindows, AddedLinesFitTheMemosWhichStayAtColumnZero) {
     OpenRow(0);
     RECT room{};
-    for (const orm::testing::MemoLine& line : orm::testing::AddedMemoLines()) {
-        HWND memo = MainControl(line.wipeLog ? TFmMain::kLogBenchMark : TFmMain::kLogDetails);
+    for (const auto& [wipeLog, text] : orm::testing::AddedMemoLines()) {
+        HWND memo = MainControl(wipeLog ? TFmMain::kLogBenchMark : TFmMain::kLogDetails);
         SendMessageA(memo, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
         HDC dc = GetDC(memo);
         SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(memo, WM_GETFONT, 0, 0)));
         SIZE size{};
-        GetTextExtentPoint32A(dc, line.text.c_str(), static_cast<int>(line.text.size()), &size);
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
         ReleaseDC(memo, dc);
-        EXPECT_LE(size.cx, room.right - room.left) << line.text;
+        EXPECT_LE(size.cx, room.right - room.left) << text;
     }
     HWND details = MainControl(TFmMain::kLogDetails);
     EditSink(details).Line(std::string(300, '-'));  // its end is cut, not its start
