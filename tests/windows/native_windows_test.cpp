@@ -19,6 +19,7 @@
 #include "platform/windows/windows_kernel_services.h"
 #include "recording_win32_calls.h"
 #include "shell/setup_library.h"
+#include "support/added_memo_lines.h"
 #include "support/recorders.h"
 #include "win32ui/fm_choose.h"
 #include "win32ui/fm_main.h"
@@ -389,6 +390,28 @@ TEST_F(NativeWindows, MainWindowAfterTheOpen) {
         EXPECT_GT(SendMessageA(memo, EM_GETLIMITTEXT, 0, 0), 1'000'000)
             << "a memo must not stop taking lines";
     }
+}
+
+TEST_F(NativeWindows, AddedLinesFitTheMemosWhichStayAtColumnZero) {
+    OpenRow(0);
+    RECT room{};
+    for (const auto& [wipeLog, text] : orm::testing::AddedMemoLines()) {
+        HWND memo = MainControl(wipeLog ? TFmMain::kLogBenchMark : TFmMain::kLogDetails);
+        SendMessageA(memo, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+        HDC dc = GetDC(memo);
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(memo, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        ReleaseDC(memo, dc);
+        EXPECT_LE(size.cx, room.right - room.left) << text;
+    }
+    HWND details = MainControl(TFmMain::kLogDetails);
+    EditSink(details).Line(std::string(300, '-'));  // its end is cut, not its start
+    SendMessageA(details, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+    const LRESULT start = SendMessageA(details, EM_LINEINDEX, static_cast<WPARAM>(-1), 0);
+    EXPECT_EQ(
+        static_cast<short>(LOWORD(SendMessageA(details, EM_POSFROMCHAR, static_cast<WPARAM>(start), 0))),
+        room.left);
 }
 
 TEST_F(NativeWindows, BusyStateDisablesBothButtonsAndThePages) {
