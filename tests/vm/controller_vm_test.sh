@@ -6,8 +6,9 @@
 #     the guest's sysfs gives (model cut to 24 characters, serial number to 20) and the size;
 #   - both reports print their header with that name and refuse the non-ATA drive;
 #   - the program's wipe ends clean and the image is zero to its last byte.
-# Then a second USB stick is pulled out (QMP device_del) in the middle of its wipe: the wipe stops
-# with one line, the image is zero before its offset and untouched after the chunks in flight.
+# Then a second USB stick, its writes slowed to 16 MiB/s, is pulled out (QMP device_del) a second
+# into its wipe: the wipe stops with one line, the image is zero before the line's offset and
+# untouched after the chunks in flight.
 #
 #   controller_vm_test.sh PROBE_BINARY REPORTS_PAYLOAD WIPE_PAYLOAD RUN_VM_SCRIPT
 # Exit 0 pass, 1 fail, 77 skip (no virtual machine on this machine).
@@ -54,13 +55,16 @@ for d in $EXTRA_DEVS; do
     ser=$(echo $(cat $s/serial $s/device/serial 2>/dev/null))
     [ -n "$ser" ] || ser=$(tail -c +5 $s/device/vpd_pg80 2>/dev/null)
     [ -n "$ser" ] || ser=$(cat $u/serial)
-    echo "sys|$d|$(echo $(cat $s/device/vendor $s/device/model 2>/dev/null))|$(echo $(cat $s/device/rev $s/device/firmware_rev 2>/dev/null))|$ser|$(($(cat $s/size) * 512 / $(cat $s/queue/logical_block_size)))"
+    m=$(echo $(cat $s/device/vendor $s/device/model 2>/dev/null))
+    f=$(echo $(cat $s/device/rev $s/device/firmware_rev 2>/dev/null))
+    echo "sys|$d|$m|$f|$ser|$(($(cat $s/size) * 512 / $(cat $s/queue/logical_block_size)))"
     if [ "$ser" = ORM-USB-PULLED ]; then pulled=$d; else others="${others:-} $d"; fi
 done
 ata_vm_payload $EXTRA_DEVS
 for d in $others; do echo "wiped|$d|$(wipe_vm_payload $d | grep ^outcome)"; done
 wipe_vm_payload $pulled | sed "s/^/pulled|/" & sleep 1; echo pull-now; wait'
 
+: > "$work/out.txt"
 # shellcheck disable=SC2086  # $args holds whole words without blanks
 "$run_vm" --no-ide --timeout 240 --modules nvme,virtio_blk,virtio_scsi,usb_storage,uas,megaraid_sas $args \
     "$work/payload" "$guest" > "$work/out.txt" 2> "$work/err.txt" &
@@ -112,6 +116,7 @@ EOF
     stop=$(sed -n 's/^pulled|.*   Wipe stopped at offset \([0-9]*\): the drive is no longer connected (error code 1167)\. The drive is not fully erased\.$/\1/p' "$work/log.txt")
     [ -n "$stop" ] && [ "$stop" -gt 0 ] && [ "$stop" -lt "$bytes" ] || { fail "$kind: no stop line mid-wipe"; continue; }
     cmp -s -n "$stop" "$img" /dev/zero || fail "$kind: not zero before the stop offset $stop"
+    # Up to four writes are in flight: a chunk after the failed one may have landed.
     after=$((stop + depth * chunk))
     cmp -s -i "$after" "$img" "$work/pattern" || fail "$kind: written past the chunks in flight at $stop"
     zeroes=$(($(cmp "$img" /dev/zero | sed 's/.*byte \([0-9]*\).*/\1/') - 1))
