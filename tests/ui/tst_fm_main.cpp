@@ -1,18 +1,21 @@
-// The main window: layout facts, the busy state's input gate, the log writers and their stamp, Tab
-// and Alt+G, and the behaviour table both faces run (tests/support/main_window_rows.h).
+// The main window: layout facts, the busy state's input gate, the log writers and their stamp, the
+// added lines' width, Tab, Alt+G, and the behaviour table both faces run (support/main_window_rows.h).
 #include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QtMath>
 #include <QtTest>
 #include <algorithm>
 
 #include "common/date_time.h"
+#include "support/added_memo_lines.h"
 #include "support/main_window_rows.h"
 #include "ui/window_parts.h"
 #include "ui_test_support.h"
@@ -123,6 +126,7 @@ class FmMainTest : public QObject {
     void WipeLogStamp_data();
     void WipeLogStamp();
     void DetailsAndSmartLinesUnchanged();
+    void AddedLinesFitTheMemosWhichStayAtColumnZero();
     void BehaviourTable();
 };
 
@@ -299,6 +303,22 @@ void FmMainTest::DetailsAndSmartLinesUnchanged() {
     QCOMPARE(m.memo("Log_Details"), QString(" \nModel: X"));
     QCOMPARE(m.memo("Log_Smart"), QString("Att: 1"));
     QVERIFY(m.memo("Log_BenchMark").isEmpty());
+}
+
+void FmMainTest::AddedLinesFitTheMemosWhichStayAtColumnZero() {
+    Main m;
+    QVERIFY(m.Open());
+    auto* details = m.child<QPlainTextEdit>("Log_Details");
+    ui::MemoSink(details).Line(std::string(300, '-'));  // wider than the memo: its end is cut, not its start
+    m.w().show();
+    QCOMPARE(details->horizontalScrollBar()->value(), 0);
+    for (const auto& [wipeLog, text] : testing::AddedMemoLines()) {
+        m.pages()->setCurrentIndex(wipeLog ? 1 : 0);
+        QCoreApplication::processEvents();
+        auto* memo = m.child<QPlainTextEdit>(wipeLog ? "Log_BenchMark" : "Log_Details");
+        const int room = memo->viewport()->width() - 2 * qCeil(memo->document()->documentMargin());
+        QVERIFY2(QFontMetrics(memo->font()).horizontalAdvance(ui::ToQt(text)) <= room, text.c_str());
+    }
 }
 
 void FmMainTest::BehaviourTable() {
