@@ -16,7 +16,7 @@
 
 namespace {
 
-namespace hp = orm::lnx::helper;
+namespace hp = orm::helper;
 
 constexpr int kSocket = 0;
 

@@ -7,7 +7,7 @@
 
 #include "platform/bytes_text.h"
 
-namespace orm::lnx::helper {
+namespace orm::helper {
 
 namespace {
 
@@ -184,4 +184,4 @@ Packet ReceivePacket(int socket, std::uint8_t* buffer, std::size_t capacity) {
     return p;
 }
 
-}  // namespace orm::lnx::helper
+}  // namespace orm::helper

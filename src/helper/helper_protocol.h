@@ -25,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-namespace orm::lnx::helper {
+namespace orm::helper {
 
 inline constexpr std::uint8_t kMagic[4] = {'O', 'R', 'M', 'H'};
 inline constexpr std::uint8_t kVersion = 2;
@@ -119,4 +119,4 @@ struct Packet {
 };
 Packet ReceivePacket(int socket, std::uint8_t* buffer, std::size_t capacity);
 
-}  // namespace orm::lnx::helper
+}  // namespace orm::helper

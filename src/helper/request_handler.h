@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/whole_disk.h"
+#include "helper/whole_disk.h"
 
 namespace orm::helper {
 
 // Where the helper finds device nodes and sysfs. The helper itself always uses the defaults;
 // tests point them at trees of their own.
-using HelperPlaces = lnx::DevicePlaces;
+using HelperPlaces = DevicePlaces;
 
 struct Reply {
     std::vector<std::uint8_t> bytes;  // one answer frame, always sent

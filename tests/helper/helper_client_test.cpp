@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <string>
 
-#include "helper/helper_client.h"
+#include "platform/linux/helper_client.h"
 
 namespace {
 

@@ -11,13 +11,13 @@
 #include <fstream>
 
 #include "../linux/fake_sysfs.h"
-#include "helper/helper_client.h"
 #include "helper/helper_protocol.h"
 #include "helper/request_handler.h"
+#include "platform/linux/helper_client.h"
 
 namespace {
 
-namespace hp = orm::lnx::helper;
+namespace hp = orm::helper;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes Open(const std::string& name) {

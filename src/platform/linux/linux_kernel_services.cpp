@@ -12,9 +12,9 @@
 #include <cerrno>
 #include <thread>
 
+#include "helper/drive_list.h"
+#include "helper/whole_disk.h"
 #include "platform/linux/block_device_info.h"
-#include "platform/linux/drive_list.h"
-#include "platform/linux/whole_disk.h"
 #include "platform/linux/write_ring.h"
 #include "platform/win_layouts.h"
 
@@ -52,9 +52,10 @@ HelperStartResult StartHelperUnlessRoot(LinuxKernelServices& ks) {
     return ks.StartHelper(PkexecPath(), DefaultHelperPath());
 }
 
-AtaSendResult LinuxKernelServices::SendAta(const OpenDrive& d, const AtaCommand& cmd, std::uint8_t* data) {
+helper::AtaSendResult LinuxKernelServices::SendAta(const OpenDrive& d, const helper::AtaCommand& cmd,
+                                                   std::uint8_t* data) {
     if (d.helperId != 0 && m_helper) return m_helper->SendAta(d.helperId, cmd, data);
-    return SendAtaCommand(d.fd, cmd, data);
+    return helper::SendAtaCommand(d.fd, cmd, data);
 }
 
 bool LinuxKernelServices::Fail(std::uint32_t code) {
@@ -102,15 +103,15 @@ Handle LinuxKernelServices::Open(const std::string& path, std::uint32_t desiredA
     const bool writable = (desiredAccess & win::GENERIC_WRITE) != 0;
     // The disk is opened by its kernel name, the name of the node's own number, the same way
     // with the helper and without.
-    const std::string name = KernelNameOf(m_sysRoot, before.st_rdev);
+    const std::string name = helper::KernelNameOf(m_sysRoot, before.st_rdev);
     int fd = -1;
     std::uint32_t helperId = 0;
     int err = ENODEV;
     if (!name.empty() && m_helper) {
         err = m_helper->OpenDrive(name, writable, &fd, &helperId);
     } else if (!name.empty()) {
-        err = OpenWholeDisk(DevicePlaces{"/dev", m_sysRoot}, name,
-                            writable ? DiskOpenMode::Wipe : DiskOpenMode::Probe, &fd);
+        err = helper::OpenWholeDisk(helper::DevicePlaces{"/dev", m_sysRoot}, name,
+                                    writable ? helper::DiskOpenMode::Wipe : helper::DiskOpenMode::Probe, &fd);
     }
     if (err != 0) {
         FailErrno(err, ErrnoSource::File);
@@ -240,9 +241,9 @@ bool LinuxKernelServices::IsDirect(Handle handle) const {
 }
 
 std::string LinuxKernelServices::DrivePath(unsigned driveNumber) {
-    if (driveNumber == 0) m_drives = ListDriveNames(m_sysRoot);
+    if (driveNumber == 0) m_drives = helper::ListDriveNames(m_sysRoot);
     if (driveNumber >= m_drives.size()) return {};
-    return DevicePathOf(m_drives[driveNumber]);
+    return helper::DevicePathOf(m_drives[driveNumber]);
 }
 
 bool LinuxKernelServices::Counter(std::int64_t* value) {

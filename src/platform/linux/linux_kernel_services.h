@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
-#include "helper/helper_client.h"
+#include "helper/ata_pass_through.h"
 #include "platform/kernel_services.h"
-#include "platform/linux/ata_pass_through.h"
+#include "platform/linux/helper_client.h"
 #include "platform/linux/linux_errors.h"
 #include "platform/linux/periodic_timers.h"
 
@@ -106,7 +106,7 @@ class LinuxKernelServices : public KernelServices {
     bool FailErrno(int err, ErrnoSource source);
     bool Succeed();
     OpenDrive* Find(Handle handle);
-    AtaSendResult SendAta(const OpenDrive& d, const AtaCommand& cmd, std::uint8_t* data);
+    helper::AtaSendResult SendAta(const OpenDrive& d, const helper::AtaCommand& cmd, std::uint8_t* data);
     // The Windows code for a failed write at `offset`: a drive whose size dropped below the
     // write, or can no longer be read, has gone (ERROR_DEVICE_NOT_CONNECTED).
     std::uint32_t WriteErrorCode(const OpenDrive& d, int err, std::int64_t offset);

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace orm::lnx {
+namespace orm::helper {
 
 // The control call a register block came with; each takes only its own commands.
 enum class AtaCall {
@@ -105,4 +105,4 @@ struct AtaSendResult {
 // registers back is not tried through HDIO_DRIVE_CMD, which returns only status and error.
 AtaSendResult SendAtaCommand(int fd, const AtaCommand& cmd, std::uint8_t* data);
 
-}  // namespace orm::lnx
+}  // namespace orm::helper

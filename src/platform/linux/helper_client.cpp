@@ -1,4 +1,4 @@
-#include "helper/helper_client.h"
+#include "platform/linux/helper_client.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -190,8 +190,9 @@ int HelperClient::OpenDrive(const std::string& name, bool forWipe, int* fd, std:
     return 0;
 }
 
-AtaSendResult HelperClient::SendAta(std::uint32_t id, const AtaCommand& cmd, std::uint8_t* data) {
-    AtaSendResult result;
+helper::AtaSendResult HelperClient::SendAta(std::uint32_t id, const helper::AtaCommand& cmd,
+                                            std::uint8_t* data) {
+    helper::AtaSendResult result;
     const std::uint8_t regs[helper::kRegsSize] = {cmd.features, cmd.count,
                                                   cmd.lbaLow,   cmd.lbaMid,
                                                   cmd.lbaHigh,  static_cast<std::uint8_t>(0xA0 | cmd.lbaBit),

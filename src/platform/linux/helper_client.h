@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "helper/ata_pass_through.h"
 #include "helper/helper_protocol.h"
 #include "platform/helper_start.h"
-#include "platform/linux/ata_pass_through.h"
 
 namespace orm::lnx {
 
@@ -45,7 +45,7 @@ class HelperClient {
     int OpenDrive(const std::string& name, bool forWipe, int* fd, std::uint32_t* id);
 
     // Sends cmd to drive id; data receives the 512 bytes of a data-in command.
-    AtaSendResult SendAta(std::uint32_t id, const AtaCommand& cmd, std::uint8_t* data);
+    helper::AtaSendResult SendAta(std::uint32_t id, const helper::AtaCommand& cmd, std::uint8_t* data);
 
     void CloseDrive(std::uint32_t id);
 

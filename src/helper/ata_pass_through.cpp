@@ -1,4 +1,4 @@
-#include "platform/linux/ata_pass_through.h"
+#include "helper/ata_pass_through.h"
 
 #include <linux/hdreg.h>
 #include <scsi/sg.h>
@@ -10,7 +10,7 @@
 
 #include "platform/win_layouts.h"
 
-namespace orm::lnx {
+namespace orm::helper {
 
 namespace {
 
@@ -269,4 +269,4 @@ AtaSendResult SendAtaCommand(int fd, const AtaCommand& cmd, std::uint8_t* data) 
     return result;
 }
 
-}  // namespace orm::lnx
+}  // namespace orm::helper
