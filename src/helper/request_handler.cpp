@@ -1,5 +1,7 @@
 #include "helper/request_handler.h"
 
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,7 +24,8 @@ Reply Refuse(std::uint8_t opcode, int err, bool stop = false) {
 
 }  // namespace
 
-RequestHandler::RequestHandler(HelperPlaces places) : m_places(std::move(places)) {}
+RequestHandler::RequestHandler(HelperPlaces places, Narrow narrow)
+    : m_places(std::move(places)), m_narrow(std::move(narrow)) {}
 
 RequestHandler::~RequestHandler() {
     for (auto& [id, fd] : m_open) ::close(fd);
@@ -33,9 +36,10 @@ Reply RequestHandler::Handle(const std::uint8_t* bytes, std::size_t size, bool f
     const Request& r = decoded.request;
     if (decoded.err != 0) return Refuse(r.opcode, decoded.err, decoded.stop);
     switch (r.opcode) {
-        case kOpenForProbe:
+        case kProbe:
+            return Probe(r.name, r.identify);
         case kOpenForWipe:
-            return Open(r.name, r.opcode);
+            return OpenForWipe(r.name);
         case kAta:
             return SendAta(r.id, r.regs.data());
         case kClose:
@@ -45,20 +49,51 @@ Reply RequestHandler::Handle(const std::uint8_t* bytes, std::size_t size, bool f
     }
 }
 
-Reply RequestHandler::Open(const std::string& name, std::uint8_t opcode) {
+int RequestHandler::CheckName(const std::string& name) const {
     // Only the drives the program's drive list would show, by their kernel names.
-    if (m_open.size() >= kMaxOpenDrives) return Refuse(opcode, EMFILE);
-    if (!IsKernelName(name)) return Refuse(opcode, EINVAL);
-    if (!IsDriveName(m_places.sysRoot, name)) return Refuse(opcode, ENODEV);
-    const DiskOpenMode mode = opcode == kOpenForWipe ? DiskOpenMode::Wipe : DiskOpenMode::Probe;
+    if (!IsKernelName(name)) return EINVAL;
+    if (!IsDriveName(m_places.sysRoot, name)) return ENODEV;
+    return 0;
+}
+
+Reply RequestHandler::Probe(const std::string& name, bool identify) {
+    if (const int err = CheckName(name); err != 0) return Refuse(kProbe, err);
     int fd = -1;
-    const int err = OpenWholeDisk(m_places, name, mode, &fd);
-    if (err != 0) return Refuse(opcode, err);
+    if (const int err = OpenWholeDisk(m_places, name, DiskOpenMode::Probe, &fd); err != 0) {
+        return Refuse(kProbe, err);
+    }
+    Answer a;
+    a.opcode = kProbe;
+    int sectorSize = 0;
+    if (::ioctl(fd, BLKGETSIZE64, &a.sizeBytes) != 0 || ::ioctl(fd, BLKSSZGET, &sectorSize) != 0) {
+        a.err = errno;
+    } else {
+        a.sectorSize = static_cast<std::uint32_t>(sectorSize);
+        // The drive's own answer, where it gives one; a drive without ATA simply has none.
+        if (identify) a.ataOk = SendAtaCommand(fd, IdentifyCommand(), a.data.data(), DriveCmdFallback::No).ok;
+    }
+    ::close(fd);
+    return Reply{EncodeAnswer(a), -1, false};
+}
+
+Reply RequestHandler::OpenForWipe(const std::string& name) {
+    if (m_open.size() >= kMaxOpenDrives) return Refuse(kOpenForWipe, EMFILE);
+    if (const int err = CheckName(name); err != 0) return Refuse(kOpenForWipe, err);
+    int fd = -1;
+    if (const int err = OpenWholeDisk(m_places, name, DiskOpenMode::Wipe, &fd); err != 0) {
+        return Refuse(kOpenForWipe, err);
+    }
+    if (m_narrow) {
+        if (const int err = m_narrow(fd); err != 0) {
+            ::close(fd);
+            return Refuse(kOpenForWipe, err);
+        }
+    }
     while (m_nextId == 0 || m_open.count(m_nextId) != 0) ++m_nextId;
     const std::uint32_t id = m_nextId++;
     m_open.emplace(id, fd);
     Answer a;
-    a.opcode = opcode;
+    a.opcode = kOpenForWipe;
     a.id = id;
     return Reply{EncodeAnswer(a), fd, false};
 }
@@ -76,7 +111,7 @@ Reply RequestHandler::SendAta(std::uint32_t id, const std::uint8_t* regs) {
     Answer a;
     a.opcode = kAta;
     a.id = id;
-    const AtaSendResult sent = SendAtaCommand(it->second, *cmd, a.data.data());
+    const AtaSendResult sent = SendAtaCommand(it->second, *cmd, a.data.data(), DriveCmdFallback::No);
     a.err = sent.err;
     a.ataOk = sent.ok;
     a.haveStatus = sent.outcome.haveStatus;

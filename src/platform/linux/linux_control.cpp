@@ -75,21 +75,39 @@ bool LinuxKernelServices::Control(Handle handle, std::uint32_t controlCode, cons
     return ok ? Succeed() : false;
 }
 
+bool LinuxKernelServices::LengthOf(const OpenDrive& d, std::uint64_t* length) {
+    if (d.probe) {
+        *length = d.probe->sizeBytes;
+        return true;
+    }
+    return ::ioctl(d.fd, BLKGETSIZE64, length) == 0 || FailErrno(errno, ErrnoSource::Control);
+}
+
+bool LinuxKernelServices::SectorSizeOf(const OpenDrive& d, std::uint32_t* sectorSize) {
+    if (d.probe) {
+        *sectorSize = d.probe->sectorSize;
+        return true;
+    }
+    int size = 0;
+    if (::ioctl(d.fd, BLKSSZGET, &size) != 0) return FailErrno(errno, ErrnoSource::Control);
+    *sectorSize = static_cast<std::uint32_t>(size);
+    return true;
+}
+
 bool LinuxKernelServices::AnswerGeometry(const OpenDrive& d, std::uint8_t* out, std::uint32_t outSize,
                                          std::uint32_t* returned) {
-    int sectorSize = 0;
-    if (::ioctl(d.fd, BLKSSZGET, &sectorSize) != 0) return FailErrno(errno, ErrnoSource::Control);
+    std::uint32_t sectorSize = 0;
     std::uint64_t length = 0;
-    if (::ioctl(d.fd, BLKGETSIZE64, &length) != 0) return FailErrno(errno, ErrnoSource::Control);
+    if (!SectorSizeOf(d, &sectorSize) || !LengthOf(d, &length)) return false;
     const BlockDeviceInfo info = ReadBlockDeviceInfo(m_sysRoot, d.name);
-    *returned = PutDiskGeometry(out, outSize, static_cast<std::uint32_t>(sectorSize), length, info.removable);
+    *returned = PutDiskGeometry(out, outSize, sectorSize, length, info.removable);
     return *returned != 0 ? true : Fail(win::ERROR_INSUFFICIENT_BUFFER);
 }
 
 bool LinuxKernelServices::AnswerLength(const OpenDrive& d, std::uint8_t* out, std::uint32_t outSize,
                                        std::uint32_t* returned) {
     std::uint64_t length = 0;
-    if (::ioctl(d.fd, BLKGETSIZE64, &length) != 0) return FailErrno(errno, ErrnoSource::Control);
+    if (!LengthOf(d, &length)) return false;
     *returned = PutLengthInfo(out, outSize, length);
     return *returned != 0 ? true : Fail(win::ERROR_INSUFFICIENT_BUFFER);
 }
@@ -107,10 +125,9 @@ bool LinuxKernelServices::AnswerProperty(const OpenDrive& d, const std::uint8_t*
 
     const BlockDeviceInfo info = ReadBlockDeviceInfo(m_sysRoot, d.name);
     if (propertyId == win::StorageAdapterProperty) {
-        int sectorSize = 512;
-        if (::ioctl(d.fd, BLKSSZGET, &sectorSize) != 0 || sectorSize <= 0) sectorSize = 512;
-        *returned = PutAdapterDescriptor(out, outSize, info.maxTransferBytes,
-                                         static_cast<std::uint32_t>(sectorSize - 1), info.busType);
+        std::uint32_t sectorSize = 512;
+        if (!SectorSizeOf(d, &sectorSize) || sectorSize == 0) sectorSize = 512;
+        *returned = PutAdapterDescriptor(out, outSize, info.maxTransferBytes, sectorSize - 1, info.busType);
         return *returned != 0 ? true : Fail(win::ERROR_INSUFFICIENT_BUFFER);
     }
 
@@ -120,15 +137,10 @@ bool LinuxKernelServices::AnswerProperty(const OpenDrive& d, const std::uint8_t*
         // firmware to its last 4 characters, and often no serial. The drive's own IDENTIFY
         // block has them whole: the kernel's copy, else the drive asked (root only).
         std::uint8_t block[win::kAtaBlock] = {};
-        if (CachedIdentify(d.fd, block)) {
+        if (!d.probe && CachedIdentify(d.fd, block)) {
             texts = TextsFromIdentify(block, false);
         } else {
-            helper::AtaCommand identify;
-            identify.count = 1;
-            identify.lbaLow = 1;
-            identify.command = win::ATA_IDENTIFY_DEVICE;
-            identify.dataIn = true;
-            if (SendAta(d, identify, block).ok) {
+            if (SendAta(d, helper::IdentifyCommand(), block).ok) {
                 texts = TextsFromIdentify(block, true);
             } else {
                 texts.vendor.clear();

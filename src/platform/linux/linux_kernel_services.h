@@ -12,13 +12,16 @@
 // the device allows it.
 //
 // Run as an ordinary user with the drive helper attached (StartHelper), the opens and the ATA
-// commands go through the helper, which runs as root; everything else is done here on the
-// descriptor the helper hands over.
+// commands go through the helper, which runs as root. A read open (the probe) gets the helper's
+// answers, not a descriptor: its size, sector size and IDENTIFY block come from the helper, the
+// rest from sysfs. The read-write open gets the drive's descriptor, and everything else is done
+// here on it.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -98,12 +101,18 @@ class LinuxKernelServices : public KernelServices {
         int fd = -1;
         std::string name;  // kernel name of the whole disk, for its sysfs attributes
         bool writable = false;
-        std::uint32_t helperId = 0;       // the helper's copy of the descriptor, 0 without a helper
+        std::uint32_t helperId = 0;  // the helper's copy of the descriptor, 0 without a helper
+        // A read open through the helper: fd is -1 and the helper's answers stand in for it.
+        std::optional<HelperClient::ProbeAnswer> probe;
         std::unique_ptr<WriteRing> ring;  // queued writes, between OpenWriteQueue and CloseWriteQueue
     };
 
     bool Fail(std::uint32_t code);
     bool FailErrno(int err, ErrnoSource source);
+    // The drive's size in bytes and logical sector size: the helper's answer for a probe, else
+    // the block device's; false (last error set) when the device cannot say.
+    bool LengthOf(const OpenDrive& d, std::uint64_t* length);
+    bool SectorSizeOf(const OpenDrive& d, std::uint32_t* sectorSize);
     bool Succeed();
     OpenDrive* Find(Handle handle);
     helper::AtaSendResult SendAta(const OpenDrive& d, const helper::AtaCommand& cmd, std::uint8_t* data);
