@@ -1,6 +1,7 @@
 // The program's end of the drive helper: starts it through pkexec with one end of a socketpair
-// as its standard input, then asks it to open drives (the descriptor comes back over the
-// socket) and to send ATA commands to them. Window thread only.
+// as its standard input, then asks it about drives (answers only), to open the chosen one for
+// the wipe (its descriptor comes back over the socket) and to send ATA commands to it. Window
+// thread only.
 #pragma once
 
 #include <sys/types.h>
