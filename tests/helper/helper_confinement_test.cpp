@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <string>
 
 #include "../linux/loop_device.h"
@@ -76,7 +75,6 @@ TEST(HelperConfinement, ReachesOnlyTheListedDisks) {
     namespace t = orm::lnx::test;
     if (const std::string why = t::LoopUnavailableReason(); !why.empty()) GTEST_SKIP() << why;
     if (orm::helper::LandlockAbi() < 1) GTEST_SKIP() << "the kernel has no Landlock";
-    std::cout << "Landlock ABI " << orm::helper::LandlockAbi() << "\n";
     t::TempDir dir;
     t::LoopDevice a(dir.Path(), "a.img", 1 << 20, 512, false), b(dir.Path(), "b.img", 1 << 20, 512, false);
     ASSERT_FALSE(a.Path().empty() || b.Path().empty());
@@ -94,14 +92,12 @@ TEST(HelperConfinement, ReachesOnlyTheListedDisks) {
         const auto denied = [](const std::string& path) {
             return ::open(path.c_str(), O_RDONLY | O_CLOEXEC) < 0 && errno == EACCES;
         };
-        const bool before[] = {
-            opens(a.Path()),
-            opens(b.Path()),
-            opens("/sys/block/" + name + "/size"),
-            denied(spare) || !std::filesystem::exists(spare),
-            denied("/dev/console"),
-            denied("/etc/passwd"),
-        };
+        const bool before[] = {opens(a.Path()),
+                               opens(b.Path()),
+                               opens("/sys/block/" + name + "/size"),
+                               denied(spare) || !std::filesystem::exists(spare),
+                               denied("/dev/console"),
+                               denied("/etc/passwd")};
         orm::helper::RequestHandler handler({}, orm::helper::NarrowFilesTo);
         const std::vector<std::uint8_t> open = orm::helper::OpenRequest(name);
         const bool wiping = handler.Handle(open.data(), open.size(), false).fdToSend >= 0;
