@@ -2,7 +2,8 @@
 # Draws the hicolor PNG icons in data/icons/ from the logo the windows draw (a platter with its
 # spindle and a head arm on a dark rounded square, on a 32 x 32 grid), with ImageMagick alone.
 # The scalable icon data/icons/hicolor/scalable/apps/ormandel.svg holds the same figure. The PNGs
-# are committed; run this again only when the logo changes.
+# and the Windows icon src/win32ui/ormandel.ico (the same pictures, made with icotool of
+# icoutils) are committed; run this again only when the logo changes.
 set -euo pipefail
 cd "$(dirname "$0")/../data/icons/hicolor"
 
@@ -22,3 +23,7 @@ for n in 16 22 24 32 48 64 128 256; do
     -draw "stroke-linecap round line $(p 28),$(p 5) $(p 19),$(p 19)" \
     -define png:exclude-chunks=date,time -strip "PNG32:${n}x${n}/apps/ormandel.png"
 done
+
+# The Windows icon: 16 to 64 pixels as bitmaps, 256 as PNG, as Explorer reads them.
+icotool -c -o ../../../src/win32ui/ormandel.ico {16,24,32,48,64}x*/apps/ormandel.png \
+  -r 256x256/apps/ormandel.png

@@ -24,6 +24,7 @@ fi
 if [[ "${1:-}" == "--tests" ]]; then
   packages+=(googletest libgtest-dev libgmock-dev util-linux e2fsprogs dosfstools polkitd dbus python3-dbusmock)
   packages+=(lintian desktop-file-utils appstream)
+  packages+=(icoutils)  # the Windows exe's icon, checked as Explorer reads it (windows-tests.sh)
 fi
 
 missing=()

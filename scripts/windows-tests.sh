@@ -21,7 +21,8 @@ record() {  # name, exit code
 }
 
 # ---- Packages ---------------------------------------------------------------------------------
-packages=(g++-mingw-w64-x86-64-posix wine wine64 xvfb fonts-wine googletest nlohmann-json3-dev cmake ninja-build)
+packages=(g++-mingw-w64-x86-64-posix wine wine64 xvfb fonts-wine googletest nlohmann-json3-dev cmake ninja-build
+          icoutils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -47,6 +48,18 @@ fi
 TESTS_EXE="$BUILD/tests/windows/ormandel_windows_tests.exe"
 SMOKE_EXE="$BUILD/src/win32ui/ormandel_smoke.exe"
 
+# ---- Resources of the executables, as Explorer reads them --------------------------------------
+step "Icon and manifest of ormandel.exe and ormandel-demo.exe"
+resources=0
+for exe in "$BUILD/src/win32ui/ormandel.exe" "$BUILD/src/win32ui/ormandel-demo.exe"; do
+    wrestool -x -t14 "$exe" >"$BUILD/first-icon.ico"
+    sizes=$(icotool -l "$BUILD/first-icon.ico" | grep -o 'width=[0-9]*' | tr '\n' ' ')
+    echo "$(basename "$exe"): icon ${sizes}"
+    [ "$sizes" = "width=16 width=24 width=32 width=48 width=64 width=256 " ] || resources=1
+    wrestool -x --raw -t24 "$exe" | grep -q '>PerMonitorV2,PerMonitor<' || { echo "no per-monitor awareness"; resources=1; }
+done
+record "icon and manifest resources" "$resources"
+
 # ---- Wine and a display -----------------------------------------------------------------------
 xvfb_pid=""
 cleanup() {
@@ -60,7 +73,8 @@ for n in $(seq 90 120); do
     if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then display=":$n"; break; fi
 done
 if [ -z "$display" ]; then echo "no free X display number" >&2; exit 1; fi
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+# A screen as wide as those run at 144 dpi: the main window is 1320 pixels wide there.
+Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY="$display"
 sleep 1

@@ -1,6 +1,7 @@
 #include "discovery/device_text.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace orm {
 
@@ -47,6 +48,8 @@ std::string DecodeSerial(const std::string& serial) {
     }
     if (serial.size() < 40) return serial;
 
+    // Only an ATA serial that some drivers report hex-encoded decodes to text; a USB serial of 40
+    // hexadecimal digits (or any other 40 characters) is kept as it is.
     std::string s = serial;
     for (char& c : s) {
         c = Upper(c);
@@ -57,36 +60,25 @@ std::string DecodeSerial(const std::string& serial) {
         int v[4];
         for (std::size_t k = 0; k < 4; ++k) {
             v[k] = HexValue(s[4 * g + k]);
-            if (v[k] < 0) return {};
+            if (v[k] < 0) return serial;
         }
         // Each group holds two characters with the second one first.
         decoded.push_back(static_cast<char>(v[2] * 16 + v[3]));
         decoded.push_back(static_cast<char>(v[0] * 16 + v[1]));
     }
-    return TrimText(decoded);
+    const bool text =
+        std::all_of(decoded.begin(), decoded.end(), [](char c) { return c >= ' ' && c <= '~'; });
+    return text ? TrimText(decoded) : serial;
 }
 
 std::string BusTypeName(std::int64_t busType) {
-    switch (static_cast<std::uint32_t>(busType)) {
-        case 1:
-            return "SCSI";
-        case 2:
-            return "ATAPI";
-        case 3:
-            return "ATA";
-        case 4:
-            return "IEEE 1394";
-        case 5:
-            return "SSA";
-        case 6:
-            return "FIBRE";
-        case 7:
-            return "USB";
-        case 8:
-            return "RAID";
-        default:
-            return "UNKNOWN";
-    }
+    // Indexed by the code the system reports; 11 (SATA) keeps the "UNKNOWN" it always had.
+    static constexpr const char* kNames[] = {
+        "UNKNOWN", "SCSI",    "ATAPI", "ATA", "IEEE 1394", "SSA",         "FIBRE",  "USB",  "RAID", "ISCSI",
+        "SAS",     "UNKNOWN", "SD",    "MMC", "VIRTUAL",   "FILEVIRTUAL", "SPACES", "NVME", "SCM",  "UFS",
+    };
+    const auto code = static_cast<std::uint32_t>(busType);
+    return code < std::size(kNames) ? kNames[code] : "UNKNOWN";
 }
 
 }  // namespace orm

@@ -26,9 +26,10 @@ std::string FirmwareText(const std::string& revision);
 
 // The serial number from the trimmed serial text of the device descriptor. A 40-character text
 // is taken as 20 bytes in hexadecimal, each pair of bytes swapped ("4457" gives "WD"), with "_"
-// and blanks read as "2"; any other non-hexadecimal character gives an empty serial. A longer
-// text gives its first 40 characters in upper case; a shorter one is kept as it is. The result
-// is trimmed but not yet fitted to the table's 20-character field.
+// and blanks read as "2", when every byte it gives is a printable character; otherwise (a byte
+// outside 32 to 126, or a character that is not hexadecimal) it is kept as it is. A longer text
+// gives its first 40 characters in upper case; a shorter one is kept as it is. The result is
+// trimmed but not yet fitted to the table's 20-character field.
 std::string DecodeSerial(const std::string& serial);
 
 // The name the chooser shows for a bus type code; the low 32 bits of `busType` count.

@@ -35,9 +35,9 @@ std::array<std::uint8_t, sizeof(STORAGE_PROPERTY_QUERY)> PropertyQuery(std::uint
     return q;
 }
 
-int ReportFatal(KernelServices& ks, FatalSink& fatal, std::uint32_t error) {
+IdentifyResult ReportFatal(KernelServices& ks, FatalSink& fatal, std::uint32_t error) {
     fatal.Fatal(kAccessErrorText + SystemErrorText(ks, error), kAccessErrorCaption);
-    return kIdentifyFatal;
+    return IdentifyResult::Fatal;
 }
 
 // Takes the fatal report of an identification that must not end the program.
@@ -58,15 +58,15 @@ void StoreSerialNumber(const std::string& serial, char (&field)[20]) {
     StoreText(serial, field, 20);
 }
 
-int IdentifyDrive(KernelServices& ks, Handle h, DeviceInfo* info, FatalSink& fatal) {
-    DeviceInfo result{};
+IdentifyResult IdentifyDrive(KernelServices& ks, Handle h, TDeviceTable* info, FatalSink& fatal) {
+    TDeviceTable result{};
     QueryBuffer buffer{};
     std::uint32_t returned = 0;
     std::uint32_t error = 0;
 
     if (!ControlDone(ks, h, IOCTL_DISK_GET_DRIVE_GEOMETRY, buffer.data(), kQueryBufferLength, buffer,
                      &returned, &error)) {
-        return kIdentifySkipped;
+        return IdentifyResult::Skipped;
     }
     const std::int64_t reported = GetLe32(&buffer[offsetof(DISK_GEOMETRY, BytesPerSector)]);
 
@@ -116,14 +116,14 @@ int IdentifyDrive(KernelServices& ks, Handle h, DeviceInfo* info, FatalSink& fat
     StoreSerialNumber(DecodeSerial(serial), result.SerialNumber);
 
     *info = result;
-    return kIdentifyAccepted;
+    return IdentifyResult::Accepted;
 }
 
 DriveChanges CompareWithRecord(KernelServices& ks, Handle h, const TDeviceTable& record) {
     DriveChanges changes;
     QuietFatal quiet;
-    DeviceInfo info;
-    if (IdentifyDrive(ks, h, &info, quiet) != kIdentifyAccepted) {
+    TDeviceTable info;
+    if (IdentifyDrive(ks, h, &info, quiet) != IdentifyResult::Accepted) {
         changes.identified = false;
         return changes;
     }
@@ -145,17 +145,9 @@ std::uint8_t QueryDriveNumber(KernelServices& ks, Handle h) {
     return static_cast<std::uint8_t>(buffer[13] & 1);
 }
 
-void StoreRecord(TDeviceTable& record, const std::string& path, const DeviceInfo& info) {
+void StoreRecord(TDeviceTable& record, const std::string& path, const TDeviceTable& info) {
+    record = info;
     record.DevicePath = path;
-    std::memcpy(record.Model, info.Model, sizeof record.Model);
-    std::memcpy(record.Firmware, info.Firmware, sizeof record.Firmware);
-    std::memcpy(record.SerialNumber, info.SerialNumber, sizeof record.SerialNumber);
-    record.SectorCount = info.SectorCount;
-    record.BytesPerSector = info.BytesPerSector;
-    record.BusType = info.BusType;
-    record.MaxTransferSectors = info.MaxTransferSectors;
-    record.RemovableMedia = info.RemovableMedia;
-    record.DriveNumber = info.DriveNumber;
 }
 
 bool ProbeDrives(KernelServices& ks, RunState& state, FatalSink& fatal) {
@@ -164,14 +156,14 @@ bool ProbeDrives(KernelServices& ks, RunState& state, FatalSink& fatal) {
         const std::string path = ks.DrivePath(n);
         const Handle h = ks.Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
         if (h != kInvalidHandle) {
-            DeviceInfo info;
-            const int result = IdentifyDrive(ks, h, &info, fatal);
-            if (result == kIdentifyAccepted) {
+            TDeviceTable info;
+            const IdentifyResult result = IdentifyDrive(ks, h, &info, fatal);
+            if (result == IdentifyResult::Accepted) {
                 ++state.DrivesFound;
                 StoreRecord(state.Record(state.DrivesFound), path, info);
             }
             ks.Close(h);
-            if (result == kIdentifyFatal) return false;
+            if (result == IdentifyResult::Fatal) return false;
         }
         // Drive numbers are one byte: 255 is the last name tried.
         if (++n > 255) break;

@@ -12,23 +12,12 @@
 
 namespace orm {
 
-// The identified data of one drive: every field of TDeviceTable but DevicePath, same widths.
-struct DeviceInfo {
-    char Model[40] = {};
-    char Firmware[8] = {};
-    char SerialNumber[20] = {};
-    std::int64_t SectorCount = 0;
-    std::int64_t BytesPerSector = 0;
-    std::int64_t BusType = 0;
-    std::int64_t MaxTransferSectors = 0;
-    std::uint8_t RemovableMedia = 0;
-    std::uint8_t DriveNumber = 0;
+// What IdentifyDrive made of a drive.
+enum class IdentifyResult {
+    Accepted,
+    Skipped,  // not a drive to record
+    Fatal,    // the fatal sink was told; the caller stops at once
 };
-
-// Results of IdentifyDrive.
-inline constexpr int kIdentifyAccepted = 0;
-inline constexpr int kIdentifySkipped = -1;
-inline constexpr int kIdentifyFatal = -2;  // the fatal sink was told; the caller stops at once
 
 // The caption and the head of the text of the probe's fatal error box.
 inline constexpr const char* kAccessErrorText = "Error accessing device: ";
@@ -42,13 +31,14 @@ inline constexpr const char* kAccessErrorCaption = "Error";
 bool ProbeDrives(KernelServices& ks, RunState& state, FatalSink& fatal);
 
 // Writes a whole record: the device name and the nine identified fields.
-void StoreRecord(TDeviceTable& record, const std::string& path, const DeviceInfo& info);
+void StoreRecord(TDeviceTable& record, const std::string& path, const TDeviceTable& info);
 
-// Identifies the drive open on `h` into *info. Returns kIdentifyAccepted with *info complete,
-// kIdentifySkipped when the geometry query fails (the drive is not recorded), or
-// kIdentifyFatal after reporting "Error accessing device: " and the system's text for the error
-// of a failing length or property query. A call that fails with last error 0 counts as done.
-int IdentifyDrive(KernelServices& ks, Handle h, DeviceInfo* info, FatalSink& fatal);
+// Identifies the drive open on `h` into the nine fields of *info (all but DevicePath, which it
+// leaves empty). Gives Accepted with *info complete, Skipped when the geometry query fails (the
+// drive is not recorded), or Fatal after reporting "Error accessing device: " and the system's
+// text for the error of a failing length or property query. A call that fails with last error 0
+// counts as done.
+IdentifyResult IdentifyDrive(KernelServices& ks, Handle h, TDeviceTable* info, FatalSink& fatal);
 
 // What differs between the drive open on `h`, identified again as the probe identifies, and the
 // record the probe made of the drive under the same name. Drive names are handed out again when

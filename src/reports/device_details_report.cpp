@@ -65,14 +65,15 @@ void WriteIdentifyDetails(const T_IDE_PASSPORT& r, char decimalSeparator, LineSi
     log.Line(Supported(r.SmartSupported, "SMART is supported", "SMART is not supported"));
     log.Line(Supported(r.HpaSupported, "HPA (Host-protected area) is supported",
                        "HPA (Host-protected area) is not supported"));
+    // Each sentence in two lines, so that the memo shows it whole.
     if (hidden.hpa.value_or(0) > 0) {
-        log.Line("Hidden by a host protected area: " + SectorsText(*hidden.hpa, r, decimalSeparator) +
-                 "; the drive's native size is " + GroupDigits(*hidden.nativeSectors) + " sectors");
+        log.Line("Hidden by a host protected area: " + SectorsText(*hidden.hpa, r, decimalSeparator) + ";");
+        log.Line("the drive's native size is " + GroupDigits(*hidden.nativeSectors) + " sectors");
     }
     if (hidden.dco.value_or(0) > 0) {
-        log.Line(
-            "Hidden by a device configuration overlay: " + SectorsText(*hidden.dco, r, decimalSeparator) +
-            "; the drive's full size is " + GroupDigits(*hidden.dcoSectors) + " sectors");
+        log.Line("Hidden by a device configuration overlay: " +
+                 SectorsText(*hidden.dco, r, decimalSeparator) + ";");
+        log.Line("the drive's full size is " + GroupDigits(*hidden.dcoSectors) + " sectors");
     }
     log.Line(Supported(r.AamSupported, "AAM (Automatic acoustic management) is supported",
                        "AAM (Automatic acoustic management) is not supported"));

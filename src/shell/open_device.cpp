@@ -6,6 +6,7 @@
 #include "common/error_text.h"
 #include "discovery/probe.h"
 #include "discovery/size_text.h"
+#include "platform/win_layouts.h"
 #include "reports/device_details_report.h"
 
 namespace orm {
@@ -35,8 +36,8 @@ bool OpenChosenDevice(KernelServices& ks, RunState& state, OpenDeviceView& view,
     const std::string name = DiskName(state, regional.DecimalSeparator());
     view.SetDiskName(name);
 
-    const Handle handle =
-        ks.Open(state.Chosen().DevicePath, kGenericRead | kGenericWrite, kShareReadWrite, kOpenExisting, 0);
+    const Handle handle = ks.Open(state.Chosen().DevicePath, win::GENERIC_READ | win::GENERIC_WRITE,
+                                  win::FILE_SHARE_READ | win::FILE_SHARE_WRITE, win::OPEN_EXISTING, 0);
     // Read right after the call, whatever it returned: a valid handle with an error set is a
     // failed open as well.
     const std::uint32_t code = ks.LastError();

@@ -2,7 +2,6 @@
 // the main window.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "common/sinks.h"
@@ -10,11 +9,6 @@
 #include "platform/kernel_services.h"
 
 namespace orm {
-
-inline constexpr std::uint32_t kGenericRead = 0x80000000u;
-inline constexpr std::uint32_t kGenericWrite = 0x40000000u;
-inline constexpr std::uint32_t kShareReadWrite = 1u | 2u;
-inline constexpr std::uint32_t kOpenExisting = 3;
 
 inline constexpr const char* kOpenErrorText = "Error opening device: ";
 inline constexpr const char* kDriveChangedText = "The drive has changed since the list was made: ";

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/demo_platform.h"
+#include "ui/qt_demo_platform.h"
 #include "ui/demo_storage.h"
 #include "ui/fonts.h"
 #include "ui/program.h"

@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "ui/demo_platform.h"
+#include "ui/qt_demo_platform.h"
 #include "ui/demo_storage.h"
 #include "ui/fm_choose.h"
 #include "ui/fm_main.h"

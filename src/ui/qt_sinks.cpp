@@ -6,6 +6,9 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
 
 namespace orm::ui {
 
@@ -41,6 +44,12 @@ QMessageBox::Icon QtIcon(BoxIcon icon) {
 
 void MemoSink::Line(const std::string& text) {
     m_memo->appendPlainText(ToQt(text));
+    // The memo has no horizontal scroll bar, so nothing could bring back the start of the lines
+    // once the view went sideways: the cursor waits at the start of the last line (the view
+    // follows it down, not across) and the view stays at column 0.
+    QTextCursor cursor(m_memo->document()->lastBlock());
+    m_memo->setTextCursor(cursor);
+    m_memo->horizontalScrollBar()->setValue(0);
 }
 
 void ProgressBarSink::SetPosition(int percent) {

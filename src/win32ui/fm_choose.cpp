@@ -7,7 +7,7 @@
 
 #include "common/product.h"
 #include "shell/chooser_rows.h"
-#include "shell/startup_sequence.h"
+#include "win32ui/dpi_change.h"
 #include "win32ui/win32_sinks.h"
 
 namespace orm::win32ui {
@@ -45,14 +45,7 @@ TFmChoose::TFmChoose(HINSTANCE instance, HWND owner, KernelServices& ks, RunStat
                      MessageBoxes& boxes)
     : m_ks(ks), m_state(state), m_regional(regional), m_boxes(boxes), m_owner(owner) {
     RegisterWindowClasses(instance);
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    wc.lpszClassName = kChooserClass;
-    RegisterClassA(&wc);
+    RegisterTopLevelClass(instance, kChooserClass, WindowProc);
 
     const DesignScale& s = m_scale;
     m_font = MakeFont(s, "Tahoma", 15, false);
@@ -78,7 +71,7 @@ void TFmChoose::CreateControls() {
     HWND w = m_window;
     Panel4 = MakeChild(kBandClass, "", WS_CLIPSIBLINGS, 0, 0, s(901), s(57), w, kBand, nullptr);
     lbProgramName =
-        MakeChild("STATIC", "", SS_LEFT, s(32), s(16), s(600), s(22), Panel4, kProgramName, m_bandFont);
+        MakeChild("STATIC", "", SS_LEFT, s(32), s(16), s(340), s(22), Panel4, kProgramName, m_bandFont);
     Label1 = MakeChild("STATIC", "", SS_RIGHT | SS_NOTIFY, s(372), s(16), s(400), s(22), Panel4, kLabel1,
                        m_bandFont);
     MakeMouseAware(Label1);
@@ -166,10 +159,7 @@ bool TFmChoose::ChooseDevice() {
 }
 
 void TFmChoose::PlaceLogo() {
-    RECT band{};
-    GetClientRect(Panel4, &band);
-    const LogoPlace place = PlaceLogoInBand(band.right - band.left, band.bottom - band.top);
-    MoveWindow(imgLogo, place.left, place.top, place.width, place.height, TRUE);
+    MoveLogoIntoBand(imgLogo, Panel4, m_scale.Dpi());
 }
 
 void TFmChoose::SetCopyright(const std::string& line) {
@@ -280,6 +270,11 @@ LRESULT TFmChoose::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_CLOSE:
             FormClose();
+            return 0;
+        case WM_DPICHANGED:
+            RescaleForDpi(m_window, m_scale.Dpi(), LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam),
+                          {&m_font, &m_boldFont, &m_bandFont, &m_copyrightFont});
+            m_scale = DesignScale(LOWORD(wParam));
             return 0;
         default:
             return DefWindowProcA(m_window, message, wParam, lParam);

@@ -5,6 +5,7 @@
 #include "reports/report_context.h"
 #include "reports/smart_report.h"
 #include "shell/startup_sequence.h"
+#include "win32ui/dpi_change.h"
 #include "win32ui/fm_choose.h"
 #include "wipe/wipe_command.h"
 #include "wipe/wipe_context.h"
@@ -24,14 +25,7 @@ constexpr const char* kPageCaptions[3] = {"Device details", "WIPE", "S.M.A.R.T."
 
 TFmMain::TFmMain(HINSTANCE instance, ShellServices services) : m_services(services) {
     RegisterWindowClasses(instance);
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-    wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    wc.lpszClassName = kMainClass;
-    RegisterClassA(&wc);
+    RegisterTopLevelClass(instance, kMainClass, WindowProc);
 
     const DesignScale& s = m_scale;
     m_font = MakeFont(s, "Tahoma", 15, false);
@@ -190,10 +184,7 @@ void TFmMain::SetStatusPanel1(const std::string& text) {
 }
 
 void TFmMain::PlaceLogo() {
-    RECT band{};
-    GetClientRect(Panel2, &band);
-    const LogoPlace place = PlaceLogoInBand(band.right - band.left, band.bottom - band.top);
-    MoveWindow(imgLogo, place.left, place.top, place.width, place.height, TRUE);
+    MoveLogoIntoBand(imgLogo, Panel2, m_scale.Dpi());
 }
 
 void TFmMain::SetTitles(const std::string& title) {
@@ -313,6 +304,11 @@ LRESULT TFmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 1;
         case WM_CLOSE:
             FormClose();
+            return 0;
+        case WM_DPICHANGED:
+            RescaleForDpi(m_window, m_scale.Dpi(), LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam),
+                          {&m_font, &m_diskNameFont, &m_copyrightFont, &m_memoFont});
+            m_scale = DesignScale(LOWORD(wParam));
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);

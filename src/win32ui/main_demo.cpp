@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/sim/sim_platform.h"
-#include "win32ui/demo_platform.h"
+#include "win32ui/win32_demo_platform.h"
 #include "win32ui/program.h"
 
 namespace {

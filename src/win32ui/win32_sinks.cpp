@@ -86,6 +86,11 @@ void EditSink::Line(const std::string& text) {
     const int length = GetWindowTextLengthA(m_edit);
     SendMessageA(m_edit, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
     SendMessageA(m_edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+    // The edit has no horizontal scroll bar, so nothing could bring back the start of the lines
+    // once the view went sideways: the caret goes to the start of the last line, and scrolling
+    // it into view shows the last line from column 0.
+    const LRESULT lastLine = SendMessageA(m_edit, EM_LINEINDEX, static_cast<WPARAM>(-1), 0);
+    SendMessageA(m_edit, EM_SETSEL, static_cast<WPARAM>(lastLine), lastLine);
     SendMessageA(m_edit, EM_SCROLLCARET, 0, 0);
 }
 

@@ -6,6 +6,8 @@
 
 #include "common/product.h"
 #include "platform/windows/windows_kernel_services.h"
+#include "shell/startup_sequence.h"
+#include "win32ui/resource_ids.h"
 
 namespace orm::win32ui {
 namespace {
@@ -112,6 +114,22 @@ void RegisterWindowClasses(HINSTANCE instance) {
     RegisterClassA(&band);
 }
 
+void RegisterTopLevelClass(HINSTANCE instance, const char* name, WNDPROC proc) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    wc.hIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_ORMANDEL), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    wc.hIconSm =
+        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_ORMANDEL), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    wc.lpszClassName = name;
+    RegisterClassExA(&wc);
+}
+
 HWND MakeChild(const char* className, const char* text, DWORD style, int x, int y, int w, int h, HWND parent,
                int id, HFONT font, DWORD exStyle) {
     HWND child =
@@ -130,16 +148,23 @@ void MakeMouseAware(HWND label) {
 void DrawLogo(const DRAWITEMSTRUCT& item) {
     const RECT& r = item.rcItem;
     FillRect(item.hDC, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    HBRUSH disc = CreateSolidBrush(RGB(0, 64, 160));
-    HGDIOBJ oldBrush = SelectObject(item.hDC, disc);
-    HGDIOBJ oldPen = SelectObject(item.hDC, GetStockObject(NULL_PEN));
-    Ellipse(item.hDC, r.left, r.top, r.right, r.bottom);
-    SelectObject(item.hDC, GetStockObject(WHITE_BRUSH));
-    const int inset = (r.right - r.left) / 4;
-    Ellipse(item.hDC, r.left + inset, r.top + inset, r.right - inset, r.bottom - inset);
-    SelectObject(item.hDC, oldPen);
-    SelectObject(item.hDC, oldBrush);
-    DeleteObject(disc);
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    // LoadImage picks the icon's picture nearest the size and scales it only where none matches.
+    const auto module = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(item.hwndItem, GWLP_HINSTANCE));
+    auto* logo = static_cast<HICON>(
+        LoadImageA(module, MAKEINTRESOURCEA(IDI_ORMANDEL), IMAGE_ICON, w, h, LR_DEFAULTCOLOR));
+    if (logo == nullptr) return;
+    DrawIconEx(item.hDC, r.left, r.top, logo, w, h, 0, nullptr, DI_NORMAL);
+    DestroyIcon(logo);
+}
+
+void MoveLogoIntoBand(HWND logo, HWND band, int dpi) {
+    RECT area{};
+    GetClientRect(band, &area);
+    const LogoPlace at = PlaceLogoInBand(MulDiv(area.right, 96, dpi), MulDiv(area.bottom, 96, dpi));
+    MoveWindow(logo, MulDiv(at.left, dpi, 96), MulDiv(at.top, dpi, 96), MulDiv(at.width, dpi, 96),
+               MulDiv(at.height, dpi, 96), TRUE);
 }
 
 std::string WindowText(HWND window) {

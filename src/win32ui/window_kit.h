@@ -10,10 +10,14 @@
 namespace orm::win32ui {
 
 // Sizes are designed at 120 pixels per inch and scaled to the screen's when a window is made.
+// The windows are per-monitor aware: a window that moves to a screen of another scale is laid out
+// again at that scale (dpi_change.h).
 class DesignScale {
   public:
-    DesignScale();
+    DesignScale();  // the system's scale, the one a new window starts at
+    explicit DesignScale(int dpi) : m_dpi(dpi > 0 ? dpi : 96) {}
     int operator()(int designPixels) const { return MulDiv(designPixels, m_dpi, 120); }
+    int Dpi() const { return m_dpi; }
 
   private:
     int m_dpi = 96;
@@ -30,6 +34,10 @@ HFONT MakeFont(const DesignScale& s, const char* face, int pixels, bool bold, bo
 
 // Registers the window classes of the program (once).
 void RegisterWindowClasses(HINSTANCE instance);
+
+// Registers a top-level window class with the program's logo as its icons (title bar, taskbar,
+// Alt+Tab).
+void RegisterTopLevelClass(HINSTANCE instance, const char* name, WNDPROC proc);
 
 // A plain child window that holds other controls and hands their notifications (commands,
 // notifications, colour requests, owner drawing) to the top-level window it belongs to.
@@ -51,8 +59,13 @@ inline constexpr UINT kLabelLeftDown = WM_APP + 3;
 inline constexpr UINT kLabelLeftUp = WM_APP + 4;
 inline constexpr UINT kLabelClick = WM_APP + 5;
 
-// The program's logo, painted into an owner-drawn static.
+// The program's logo, painted into an owner-drawn static from the icon resource of the
+// control's module, at the control's size.
 void DrawLogo(const DRAWITEMSTRUCT& item);
+
+// Places the logo in its top band at a screen of `dpi`: the 32 x 32 logo and its place are
+// designed at 96 pixels per inch, as icon sizes are.
+void MoveLogoIntoBand(HWND logo, HWND band, int dpi);
 
 // The text of a window, and the size of a text in a control's font.
 std::string WindowText(HWND window);

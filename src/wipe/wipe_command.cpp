@@ -19,8 +19,8 @@ bool RunWipeCommand(WipeContext& ctx, WipeOutcome* outcome) {
     LogWipe(ctx.wipeLog, ctx.regional, std::string(kProductTitle) + "; " + kMakerWebAddress);
     LogWipe(ctx.wipeLog, ctx.regional, "Wipe: " + DiskName(ctx.state, ctx.regional.DecimalSeparator()));
     LogWipe(ctx.wipeLog, ctx.regional, "Device size: " + GroupDigits(chosen.SectorCount) + " sectors");
-    const std::string hidden = HiddenSectorsLine(ctx.state.HiddenHpaSectors, ctx.state.HiddenDcoSectors);
-    if (!hidden.empty()) LogWipe(ctx.wipeLog, ctx.regional, hidden);
+    for (const std::string& line : HiddenSectorsLines(ctx.state.HiddenHpaSectors, ctx.state.HiddenDcoSectors))
+        LogWipe(ctx.wipeLog, ctx.regional, line);
 
     const WipeOutcome result = WipeDevice(ctx);
     if (outcome != nullptr) *outcome = result;

@@ -33,16 +33,22 @@ class Wipe {
 
         // Without the flush "done" would only mean the zeroes reached the drive's cache.
         if (!m_ctx.ks.Flush(m_handle)) {
-            const std::uint32_t error = m_ctx.ks.LastError();
+            std::uint32_t error = m_ctx.ks.LastError();
             m_outcome.flushFailed = true;
-            Log("Flush error: the drive did not confirm that the zeroes are on the medium, error code " +
-                std::to_string(error));
+            Log(kFlushErrorPrefix + std::to_string(error));
+            // A drive pulled out after the last write can fail the flush with a plain I/O error.
+            // As after a failed write, positioning through the handle again tells whether it is
+            // still there: at its end, which a drive the system has let go of no longer reaches.
+            if (!DriveGoneError(error)) {
+                std::int64_t position = -1;
+                if (!m_ctx.ks.Seek(m_handle, m_outcome.total, &position)) error = m_ctx.ks.LastError();
+            }
             if (DriveGoneError(error)) return Gone(m_outcome.total, error);
         }
 
         m_ctx.progress.SetPosition(100);
         const std::string closing = WipeClosingText(m_outcome);
-        Log(closing);
+        LogClosing();
         if (!m_outcome.Clean()) {
             m_ctx.boxes.Show(closing, kWipeErrorsCaption, BoxIcon::Warning);
         } else if (m_outcome.hiddenSectors > 0) {
@@ -205,7 +211,7 @@ class Wipe {
     WipeOutcome Stopped(std::int64_t offset) {
         m_outcome.handleClosed = true;
         m_outcome.stoppedAt = offset;
-        Log(WipeClosingText(m_outcome));
+        LogClosing();
         return m_outcome;
     }
 
@@ -221,9 +227,8 @@ class Wipe {
         m_outcome.driveGone = true;
         m_outcome.goneError = error;
         m_outcome.stoppedAt = offset;
-        const std::string closing = WipeClosingText(m_outcome);
-        Log(closing);
-        m_ctx.boxes.Show(closing, kWipeErrorsCaption, BoxIcon::Warning);
+        LogClosing();
+        m_ctx.boxes.Show(WipeClosingText(m_outcome), kWipeErrorsCaption, BoxIcon::Warning);
         return m_outcome;
     }
 
@@ -233,6 +238,11 @@ class Wipe {
     }
 
     void Log(const std::string& message) { LogWipe(m_ctx.wipeLog, m_ctx.regional, message); }
+
+    // The closing text in the wipe log, in lines that fit its width; the box shows it whole.
+    void LogClosing() {
+        for (const std::string& line : WipeClosingLines(m_outcome)) Log(line);
+    }
 
     WipeContext& m_ctx;
     const Handle m_handle;
@@ -247,44 +257,53 @@ bool DriveGoneError(std::uint32_t code) {
            code == win::ERROR_DEV_NOT_EXIST;
 }
 
-std::string WipeClosingText(const WipeOutcome& outcome) {
+std::vector<std::string> WipeClosingLines(const WipeOutcome& outcome) {
     const std::string hidden = GroupDigits(outcome.hiddenSectors);
     if (outcome.Clean()) {
-        if (outcome.hiddenSectors <= 0) return kWipeDoneText;
-        return "Wipe is done for the sectors the system sees: they are all zeroed. The " + hidden +
-               " hidden sectors are not erased, so the drive is not fully erased.";
+        if (outcome.hiddenSectors <= 0) return {kWipeDoneText};
+        return {"Wipe is done for the sectors the system sees: they are all zeroed.",
+                "The " + hidden + " hidden sectors are not erased, so the drive is not fully erased."};
     }
     const std::string notErased =
-        outcome.hiddenSectors > 0 ? " The " + hidden + " hidden sectors are not erased either." : "";
+        "The drive is not fully erased." +
+        (outcome.hiddenSectors > 0 ? " The " + hidden + " hidden sectors are not erased either." : "");
+    const std::string stopped = "Wipe stopped at offset " + std::to_string(outcome.stoppedAt);
     if (outcome.driveGone) {
-        return "Wipe stopped at offset " + std::to_string(outcome.stoppedAt) +
-               ": the drive is no longer connected (error code " + std::to_string(outcome.goneError) +
-               "). The drive is not fully erased." + notErased;
+        return {stopped + ": the drive is no longer connected (error code " +
+                    std::to_string(outcome.goneError) + ").",
+                notErased};
     }
-    if (outcome.handleClosed) {
-        return "Wipe stopped at offset " + std::to_string(outcome.stoppedAt) +
-               ": the main window was closed. The drive is not fully erased." + notErased;
-    }
-    std::string text = "Wipe finished with errors: ";
+    if (outcome.handleClosed) return {stopped + ": the main window was closed.", notErased};
+    const std::string flush = "the drive's write cache could not be flushed.";
+    std::vector<std::string> lines;
     if (outcome.failedChunks > 0) {
-        text += std::to_string(outcome.failedChunks) +
-                (outcome.failedChunks == 1 ? " chunk (" : " chunks (") + std::to_string(outcome.failedBytes) +
-                " bytes) could not be written";
-        if (outcome.flushFailed) text += " and ";
+        lines.push_back("Wipe finished with errors: " + std::to_string(outcome.failedChunks) +
+                        (outcome.failedChunks == 1 ? " chunk (" : " chunks (") +
+                        std::to_string(outcome.failedBytes) + " bytes) could not be written" +
+                        (outcome.flushFailed ? " and" : "."));
+        if (outcome.flushFailed) lines.push_back(flush);
+    } else {
+        lines.push_back("Wipe finished with errors: " + flush);
     }
-    if (outcome.flushFailed) text += "the drive's write cache could not be flushed";
-    text += ". The drive is not fully erased." + notErased;
+    lines.push_back(notErased);
+    return lines;
+}
+
+std::string WipeClosingText(const WipeOutcome& outcome) {
+    std::string text;
+    for (const std::string& line : WipeClosingLines(outcome)) text += (text.empty() ? "" : " ") + line;
     return text;
 }
 
-std::string HiddenSectorsLine(std::int64_t hpaSectors, std::int64_t dcoSectors) {
+std::vector<std::string> HiddenSectorsLines(std::int64_t hpaSectors, std::int64_t dcoSectors) {
     if (hpaSectors <= 0 && dcoSectors <= 0) return {};
     std::string by;
     if (hpaSectors > 0) by = "a host protected area";
     if (hpaSectors > 0 && dcoSectors > 0) by += " and ";
     if (dcoSectors > 0) by += "a device configuration overlay";
-    return "Hidden sectors: " + GroupDigits(hpaSectors + dcoSectors) +
-           " sectors behind the device size are hidden by " + by + "; this wipe cannot reach them.";
+    return {"Hidden sectors: " + GroupDigits(hpaSectors + dcoSectors) +
+                " sectors behind the device size are hidden",
+            "by " + by + "; this wipe cannot reach them."};
 }
 
 WipeOutcome WipeDevice(WipeContext& ctx) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "wipe/wipe_context.h"
 
@@ -12,6 +13,8 @@ namespace orm {
 
 inline constexpr const char* kSeekErrorPrefix = "Seek error occured at offset ";
 inline constexpr const char* kWriteErrorPrefix = "Write Error occured at offset ";
+inline constexpr const char* kFlushErrorPrefix =
+    "Flush error: the drive did not confirm that the zeroes are on the medium, error code ";
 inline constexpr const char* kWipeDoneText =
     "Wipe is done. You will have to create partitions and format this drive.   ";
 inline constexpr const char* kWipeDoneCaption = "Format";
@@ -44,14 +47,18 @@ struct WipeOutcome {
 // by the system), as opposed to an error of the medium: nothing sent after them can reach it.
 bool DriveGoneError(std::uint32_t code);
 
-// The wipe log's last line: the program's "done" sentence for a clean wipe of a drive that hides
+// How a wipe closes: the program's "done" sentence for a clean wipe of a drive that hides
 // nothing, otherwise a plain account of what could not be written, or of where a wipe stopped by
-// the window's close ended; sectors the drive hides are named as not erased in every account.
+// the window's close or a drive gone ended; sectors the drive hides are named as not erased in
+// every account. The wipe log takes it in these lines, each short enough for the log's width.
+std::vector<std::string> WipeClosingLines(const WipeOutcome& outcome);
+
+// The same as one paragraph, for the closing box: the lines joined by blanks.
 std::string WipeClosingText(const WipeOutcome& outcome);
 
-// The line after the wipe log's header for a drive that hides sectors: how many, and that the
-// wipe cannot reach them. Empty when the drive hides none that are known.
-std::string HiddenSectorsLine(std::int64_t hpaSectors, std::int64_t dcoSectors);
+// The lines after the wipe log's header for a drive that hides sectors: how many, and that the
+// wipe cannot reach them. None when the drive hides none that are known.
+std::vector<std::string> HiddenSectorsLines(std::int64_t hpaSectors, std::int64_t dcoSectors);
 
 // Runs one wipe of the chosen drive. The busy state is the caller's.
 //

@@ -43,39 +43,37 @@ TEST(ModelAndFirmware, FieldRules) {
     EXPECT_EQ(FirmwareText(""), "        ");
 }
 
-TEST(DecodeSerial, HexadecimalFortyCharacters) {
-    // Five groups of blanks, then "WD-WCAV123" with each character pair swapped.
-    EXPECT_EQ(DecodeSerial("20202020202020202020"
-                           "4457572D414331563332"),
-              "WD-WCAV123");
-    // Lower case a-f decodes like upper case; "_" and blanks stand for "2".
-    EXPECT_EQ(DecodeSerial("20202020202020202020"
-                           "4457572d414331563332"),
-              "WD-WCAV123");
-    EXPECT_EQ(DecodeSerial("_0_0 0 0 0 0 0 0 0 0"
-                           "4457572D414331563332"),
-              "WD-WCAV123");
-    // Any other character empties the serial.
-    EXPECT_EQ(DecodeSerial("2020202020202020202G"
-                           "4457572D414331563332"),
-              "");
-    EXPECT_EQ(DecodeSerial("20202020202020202020"
-                           "4457572D41433156333-"),
-              "");
-}
-
-TEST(DecodeSerial, OtherLengths) {
-    EXPECT_EQ(DecodeSerial("abc123xyz789"), "abc123xyz789");  // short: case kept
-    EXPECT_EQ(DecodeSerial(""), "");
-    const std::string s45 =
-        "abcdefghij"
-        "klmnopqrst"
-        "uvwxyz0123"
-        "456789ABCD"
-        "EFGHI";
-    EXPECT_EQ(DecodeSerial(s45), "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCD");
-    // The cut at 40 can leave blanks at the end, which the trim removes.
-    EXPECT_EQ(DecodeSerial("serial" + std::string(34, ' ') + "tail"), "SERIAL");
+TEST(DecodeSerial, SerialTable) {
+    const std::string usbHex = "0123456789ABCDEF0123456789abcdef01234567";  // a USB stick's serial
+    const std::string plain40 = "SerialNumberOfAUsbDiskThatIsFortyCharsXY";
+    const std::string s41 = "abcdefghijklmnopqrstuvwxyz0123456789ABCDE";
+    const struct {
+        std::string given, serial, field;  // field: the 20 characters the table stores
+    } cases[] = {
+        // Five groups of blanks, then "WD-WCAV123" with each character pair swapped; lower case
+        // a-f decodes like upper case, "_" and blanks stand for "2".
+        {"202020202020202020204457572D414331563332", "WD-WCAV123", "WD-WCAV123"},
+        {"202020202020202020204457572d414331563332", "WD-WCAV123", "WD-WCAV123"},
+        {"_0_0 0 0 0 0 0 0 0 04457572D414331563332", "WD-WCAV123", "WD-WCAV123"},
+        // Hexadecimal that decodes to control bytes, or characters that are not hexadecimal: kept.
+        {usbHex, usbHex, usbHex.substr(0, 20)},
+        {plain40, plain40, plain40.substr(0, 20)},
+        {"2020202020202020202G4457572D414331563332", "2020202020202020202G4457572D414331563332",
+         "2020202020202020202G"},
+        {"AA20202020202020202020202020202020202020", "AA20202020202020202020202020202020202020",
+         "AA202020202020202020"},  // 0xAA is not printable
+        {"abc123xyz789abc123xyz789", "abc123xyz789abc123xyz789", "abc123xyz789abc123xy"},  // 24: as given
+        {s41, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABCD", "ABCDEFGHIJKLMNOPQRST"},  // 41: 40 in upper case
+        {"serial" + std::string(34, ' ') + "tail", "SERIAL", "SERIAL"},  // the cut at 40 leaves blanks
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string serial = DecodeSerial(c.given);
+        EXPECT_EQ(serial, c.serial) << c.given;
+        char field[20];
+        StoreSerialNumber(serial, field);
+        EXPECT_EQ(std::string(field, strnlen(field, 20)), c.field) << c.given;
+    }
 }
 
 TEST(StoreSerialNumber, FitsTwentyCharactersAndZeroFills) {
@@ -92,10 +90,13 @@ TEST(BusTypeName, NameTable) {
     const struct {
         std::int64_t code;
         const char* name;
-    } cases[] = {{0, "UNKNOWN"},   {1, "SCSI"},     {2, "ATAPI"},          {3, "ATA"},
-                 {4, "IEEE 1394"}, {5, "SSA"},      {6, "FIBRE"},          {7, "USB"},
-                 {8, "RAID"},      {9, "UNKNOWN"},  {11, "UNKNOWN"},       {17, "UNKNOWN"},
-                 {255, "UNKNOWN"}, {-1, "UNKNOWN"}, {0x100000003LL, "ATA"}};  // only the low 32 bits count
+    } cases[] = {
+        {0, "UNKNOWN"},   {1, "SCSI"},      {2, "ATAPI"},    {3, "ATA"},
+        {4, "IEEE 1394"}, {5, "SSA"},       {6, "FIBRE"},    {7, "USB"},
+        {8, "RAID"},      {9, "ISCSI"},     {10, "SAS"},     {11, "UNKNOWN"},
+        {12, "SD"},       {13, "MMC"},      {14, "VIRTUAL"}, {15, "FILEVIRTUAL"},
+        {16, "SPACES"},   {17, "NVME"},     {18, "SCM"},     {19, "UFS"},
+        {20, "UNKNOWN"},  {255, "UNKNOWN"}, {-1, "UNKNOWN"}, {0x100000011LL, "NVME"}};  // low 32 bits
     for (const auto& c : cases) EXPECT_EQ(BusTypeName(c.code), c.name) << c.code;
 }
 

@@ -94,7 +94,7 @@ TEST(DeviceInfo, UsbDiskTakesTheBridgeSerialAndTheScsiTexts) {
     EXPECT_EQ(info.texts.serial, "DD5641988389F");
 }
 
-TEST(DeviceInfo, ParallelAtaSlaveKeepsItsTargetAndVirtioItsSerial) {
+TEST(DeviceInfo, ParallelAtaSlaveKeepsItsTargetVirtioItsSerialAndSdCardsTheirName) {
     test::FakeSysfs sys;
     const std::string scsi = "pci0000:00/0000:00:01.1/ata2/host1/target1:0:1/1:0:1:0";
     sys.Write("devices/" + scsi + "/scsi_device/1:0:1:0/dev", "21:1\n");
@@ -109,7 +109,13 @@ TEST(DeviceInfo, ParallelAtaSlaveKeepsItsTargetAndVirtioItsSerial) {
     const BlockDeviceInfo vd = ReadBlockDeviceInfo(sys.Root(), "vda");
     EXPECT_EQ(vd.busType, win::BusTypeVirtual);
     EXPECT_EQ(vd.texts.serial, "vm-disk-7");
+    EXPECT_EQ(vd.texts.product, "VirtIO Block Device");  // no model in sysfs
     EXPECT_FALSE(vd.scsi);
+
+    // An SD card in an MMC slot, by its type; named by its card name.
+    sys.AddDisk("mmcblk0", {{"device/type", "SD\n"}, {"device/name", "SL16G\n"}}, "mmc_host/mmc0/mmc0:aaaa");
+    EXPECT_EQ(ReadBlockDeviceInfo(sys.Root(), "mmcblk0").busType, win::BusTypeSd);
+    EXPECT_EQ(ReadBlockDeviceInfo(sys.Root(), "mmcblk0").texts.product, "SL16G");
 }
 
 TEST(DeviceInfo, LoopDeviceNamesItsImageAndMissingAttributesStayEmpty) {

@@ -8,20 +8,10 @@
 #include "loop_device.h"
 #include "platform/linux/linux_kernel_services.h"
 #include "platform/win_layouts.h"
+#include "support/recorders.h"
 
 namespace orm::lnx {
 namespace {
-
-struct FatalRecorder : FatalSink {
-    void Fatal(const std::string& text, const std::string& caption) override {
-        calls++;
-        lastText = text;
-        lastCaption = caption;
-    }
-    int calls = 0;
-    std::string lastText;
-    std::string lastCaption;
-};
 
 const TDeviceTable* FindRecord(const RunState& state, const std::string& path) {
     for (std::int64_t i = 1; i <= state.DrivesFound; ++i) {
@@ -42,9 +32,9 @@ TEST(ProbeOnLoopDevices, FindsTheWritableOnesWithTheirSizes) {
 
     LinuxKernelServices k;
     RunState state;
-    FatalRecorder fatal;
-    ASSERT_TRUE(ProbeDrives(k, state, fatal)) << fatal.lastText;
-    EXPECT_EQ(fatal.calls, 0);
+    testing::FatalRecorder fatal;
+    ASSERT_TRUE(ProbeDrives(k, state, fatal)) << ::testing::PrintToString(fatal.calls);
+    EXPECT_TRUE(fatal.calls.empty());
 
     const TDeviceTable* r512 = FindRecord(state, small.Path());
     const TDeviceTable* r4096 = FindRecord(state, large.Path());

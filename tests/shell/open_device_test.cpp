@@ -18,18 +18,6 @@
 namespace orm {
 namespace {
 
-struct LineRecorder : LineSink {
-    std::vector<std::string> lines;
-    void Line(const std::string& text) override { lines.push_back(text); }
-};
-
-struct FixedClock : Regional {
-    CivilTime Now() override { return CivilTime{2026, 12, 8, 0, 0, 0}; }
-    std::string ShortDate(const CivilTime&) override { return "08.12.2026"; }
-    std::string LongTime(const CivilTime&) override { return "0:00:00"; }
-    char DecimalSeparator() override { return '.'; }
-};
-
 struct ViewRecorder : OpenDeviceView {
     std::vector<std::string> steps;
     std::string diskName, panel1;
@@ -46,6 +34,7 @@ struct ViewRecorder : OpenDeviceView {
 class OpenDeviceTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        clock.padHour = false;
         state.DrivesFound = 1;
         state.ChosenIndex = 1;
         state.DeviceChosen = true;
@@ -70,8 +59,8 @@ class OpenDeviceTest : public ::testing::Test {
     sim::SimPlatform sim;
     RunState state;
     ViewRecorder view;
-    LineRecorder details;
-    FixedClock clock;
+    testing::LineRecorder details;
+    testing::FixedRegional clock{CivilTime{2026, 12, 8, 0, 0, 0}};
     testing::FatalRecorder fatal;
 };
 

@@ -18,18 +18,6 @@
 namespace orm {
 namespace {
 
-struct LineRecorder : LineSink {
-    std::vector<std::string> lines;
-    void Line(const std::string& text) override { lines.push_back(text); }
-};
-
-struct FixedClock : Regional {
-    CivilTime Now() override { return CivilTime{2026, 12, 8, 1, 2, 3}; }
-    std::string ShortDate(const CivilTime&) override { return "08.12.2026"; }
-    std::string LongTime(const CivilTime&) override { return "1:02:03"; }
-    char DecimalSeparator() override { return '.'; }
-};
-
 // What the windows were told, in order.
 struct ViewRecorder : StartupView {
     std::vector<std::string> steps;
@@ -53,6 +41,7 @@ struct ViewRecorder : StartupView {
 class StartupSequenceTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        clock.padHour = false;
         sim.SetSetupLibrary("SimSetup.dll",
                             {"SetupDiGetClassDevsA", "SetupDiGetClassDevsW", "SetupDiGetClassDevsA"});
         AddDrive(0, 156301488);
@@ -84,8 +73,8 @@ class StartupSequenceTest : public ::testing::Test {
     testing::LockstepClock sim;
     RunState state;
     ViewRecorder view;
-    LineRecorder wipeLog;
-    FixedClock clock;
+    testing::LineRecorder wipeLog;
+    testing::FixedRegional clock{CivilTime{2026, 12, 8, 1, 2, 3}};
     testing::FatalRecorder fatal;
     SetupApiBinding setup;
 };

@@ -11,19 +11,10 @@
 
 #include "lockstep_clock.h"
 #include "platform/sim/sim_platform.h"
+#include "support/recorders.h"
 
 namespace orm {
 namespace {
-
-struct FatalRecorder : FatalSink {
-    struct Report {
-        std::string text, caption;
-    };
-    std::vector<Report> reports;
-    void Fatal(const std::string& text, const std::string& caption) override {
-        reports.push_back({text, caption});
-    }
-};
 
 struct VerdictCase {
     double a, b;
@@ -61,13 +52,13 @@ class TimerSelfTestOnSim : public ::testing::Test {
     TimerTry Run() { return TimerSelfTest(sim, kSimTicksPerMicrosecond, fatal); }
 
     testing::LockstepClock sim;
-    FatalRecorder fatal;
+    testing::FatalRecorder fatal;
 };
 
 TEST_F(TimerSelfTestOnSim, TimerKeepingTimePassesWithFourCounterReads) {
     sim.SetPeriods({1000});
     EXPECT_EQ(Run(), TimerTry::Passed);
-    EXPECT_TRUE(fatal.reports.empty());
+    EXPECT_TRUE(fatal.calls.empty());
     EXPECT_EQ(sim.Reads(), 4);
     ASSERT_EQ(sim.Calls(sim::Call::StartTimer).size(), 1u);
     EXPECT_EQ(sim.Calls(sim::Call::StartTimer)[0].length, 1u) << "a 1 ms period";
@@ -85,7 +76,7 @@ TEST_F(TimerSelfTestOnSim, TimerKeepingTimePassesWithFourCounterReads) {
 TEST_F(TimerSelfTestOnSim, TwoMillisecondTimerFails) {
     sim.SetPeriods({2000});
     EXPECT_EQ(Run(), TimerTry::Failed);
-    EXPECT_TRUE(fatal.reports.empty());
+    EXPECT_TRUE(fatal.calls.empty());
     EXPECT_EQ(sim.RunningTimers(), 0);
 }
 
@@ -102,7 +93,7 @@ TEST_F(TimerSelfTestOnSim, EachWindowIsCheckedOnItsOwn) {
 TEST_F(TimerSelfTestOnSim, TimerThatNeverTicksFailsWithinItsBound) {
     sim.NeverTick();
     EXPECT_EQ(Run(), TimerTry::Failed);
-    EXPECT_TRUE(fatal.reports.empty());
+    EXPECT_TRUE(fatal.calls.empty());
     EXPECT_EQ(sim.RunningTimers(), 0) << "the timer is stopped even when the try gives up";
     EXPECT_EQ(sim.Calls(sim::Call::StopTimer).size(), 1u);
 }
@@ -110,9 +101,9 @@ TEST_F(TimerSelfTestOnSim, TimerThatNeverTicksFailsWithinItsBound) {
 TEST_F(TimerSelfTestOnSim, CounterReadingZeroAtFirstReadIsTimerError) {
     sim.FailRead(1, 0);
     EXPECT_EQ(Run(), TimerTry::Fatal);
-    ASSERT_EQ(fatal.reports.size(), 1u);
-    EXPECT_EQ(fatal.reports[0].text, "Timer error");
-    EXPECT_EQ(fatal.reports[0].caption, "Timer");
+    ASSERT_EQ(fatal.calls.size(), 1u);
+    EXPECT_EQ(fatal.calls[0].first, "Timer error");
+    EXPECT_EQ(fatal.calls[0].second, "Timer");
     EXPECT_EQ(sim.Reads(), 1) << "nothing is read after the failure";
     EXPECT_EQ(sim.RunningTimers(), 0);
 }
@@ -121,15 +112,15 @@ TEST_F(TimerSelfTestOnSim, FailingOrNegativeCounterAtEachReadIsTimerError) {
     for (int nth = 1; nth <= 4; ++nth) {
         for (bool negative : {false, true}) {
             testing::LockstepClock local;
-            FatalRecorder localFatal;
+            testing::FatalRecorder localFatal;
             if (negative) {
                 local.FailRead(nth, -5);
             } else {
                 local.FailRead(nth);
             }
             EXPECT_EQ(TimerSelfTest(local, kSimTicksPerMicrosecond, localFatal), TimerTry::Fatal) << nth;
-            ASSERT_EQ(localFatal.reports.size(), 1u) << nth;
-            EXPECT_EQ(localFatal.reports[0].text, "Timer error");
+            ASSERT_EQ(localFatal.calls.size(), 1u) << nth;
+            EXPECT_EQ(localFatal.calls[0].first, "Timer error");
             EXPECT_EQ(local.Reads(), nth);
             EXPECT_EQ(local.RunningTimers(), 0);
         }

@@ -53,6 +53,7 @@ TEST(SimJson, LoadsTheSampleDescription) {
     EXPECT_FALSE(d3.identify.has_value());
     EXPECT_EQ(d3.faults.vanishAt, 1048576);
     EXPECT_EQ(d3.faults.vanishError, 433u);
+    EXPECT_EQ(d3.faults.abortedCommands, (std::vector<std::uint8_t>{0x27, 0xB1}));
     EXPECT_FALSE(d0.faults.vanishAt.has_value());
 }
 
@@ -70,6 +71,7 @@ TEST(SimJson, RejectsBadDescriptionsWithAMessage) {
         {"[{\"number\": 1, \"sectors\": 1, \"bus\": \"WARP\"}]", "unknown bus"},
         {"[{\"number\": 1, \"sectors\": 1}, {\"number\": 1, \"sectors\": 1}]", "twice"},
         {"[{\"number\": 1, \"sectors\": 1, \"storage\": \"tape\"}]", "storage"},
+        {"[{\"number\": 1, \"sectors\": 1, \"abortAtaCommands\": [\"FORMAT UNIT\"]}]", "not a number"},
         {"[{\"number\": 1, \"sectors\": 1, \"identify\": {\"words\": {\"256\": 1}}}]", "word index"},
     };
     for (const auto& c : cases) {

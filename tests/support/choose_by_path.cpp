@@ -14,12 +14,12 @@ bool ChooseDriveByPath(KernelServices& ks, const std::string& path, RunState& st
         *error = ks.LastError();
         return false;
     }
-    DeviceInfo info{};
+    TDeviceTable info{};
     testing::FatalRecorder fatal;
-    const int identified = IdentifyDrive(ks, probe, &info, fatal);
+    const IdentifyResult identified = IdentifyDrive(ks, probe, &info, fatal);
     const std::uint32_t identifyError = ks.LastError();
     ks.Close(probe);
-    if (identified != kIdentifyAccepted) {
+    if (identified != IdentifyResult::Accepted) {
         *error = identifyError != 0 ? identifyError : ERROR_GEN_FAILURE;
         return false;
     }

@@ -6,13 +6,16 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QtMath>
 #include <QtTest>
 #include <algorithm>
 
 #include "common/date_time.h"
+#include "support/added_memo_lines.h"
 #include "ui/window_parts.h"
 #include "ui_test_support.h"
 
@@ -65,6 +68,7 @@ class FmMainTest : public QObject {
     void WipeLogStamp_data();
     void WipeLogStamp();
     void DetailsAndSmartLinesUnchanged();
+    void AddedLinesFitTheMemosWhichStayAtColumnZero();
     void CopyrightLabelColours();
     void LogoAndCopyrightOpenTheWebPage();
     void ClosingClosesTheDriveOnce();
@@ -287,6 +291,22 @@ void FmMainTest::DetailsAndSmartLinesUnchanged() {
     QCOMPARE(m.memo("Log_Details"), QString(" \nModel: X"));
     QCOMPARE(m.memo("Log_Smart"), QString("Att: 1"));
     QVERIFY(m.memo("Log_BenchMark").isEmpty());
+}
+
+void FmMainTest::AddedLinesFitTheMemosWhichStayAtColumnZero() {
+    Main m;
+    QVERIFY(m.Open());
+    auto* details = m.child<QPlainTextEdit>("Log_Details");
+    ui::MemoSink(details).Line(std::string(300, '-'));  // wider than the memo: its end is cut, not its start
+    m.w().show();
+    QCOMPARE(details->horizontalScrollBar()->value(), 0);
+    for (const auto& [wipeLog, text] : testing::AddedMemoLines()) {
+        m.pages()->setCurrentIndex(wipeLog ? 1 : 0);
+        QCoreApplication::processEvents();
+        auto* memo = m.child<QPlainTextEdit>(wipeLog ? "Log_BenchMark" : "Log_Details");
+        const int room = memo->viewport()->width() - 2 * qCeil(memo->document()->documentMargin());
+        QVERIFY2(QFontMetrics(memo->font()).horizontalAdvance(ui::ToQt(text)) <= room, text.c_str());
+    }
 }
 
 void FmMainTest::CopyrightLabelColours() {

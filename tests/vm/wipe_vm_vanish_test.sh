@@ -53,14 +53,15 @@ grep '^08\.12\.2026   ' "$work/log.txt" > "$work/wipe.txt"
 lines=$(wc -l < "$work/wipe.txt")
 errors=$(grep -c 'occured at offset' "$work/wipe.txt")
 last=$(tail -1 "$work/wipe.txt" | sed 's/^08\.12\.2026   //')
+stop=$(tail -2 "$work/wipe.txt" | head -1 | sed 's/^08\.12\.2026   //')
 summary=$(grep '^payload_exit=' "$work/log.txt")
 payload_exit=$(echo "$summary" | sed -n 's/^payload_exit=\([0-9]*\) .*/\1/p')
 deleted_at=$(echo "$summary" | sed -n 's/.* deleted_at=\([0-9.]*\) .*/\1/p')
 ended_at=$(echo "$summary" | sed -n 's/.* ended_at=\([0-9.]*\)$/\1/p')
 
 [ "$payload_exit" = 1 ] || fail "payload exit status '$payload_exit', expected 1 (wipe with errors)"
-echo "$last" | grep -Eq '^Wipe stopped at offset [0-9]+: the drive is no longer connected \(error code 1167\)\. The drive is not fully erased\.$' ||
-    fail "the log does not end with the stop line: $last"
+echo "$stop" | grep -Eq '^Wipe stopped at offset [0-9]+: the drive is no longer connected \(error code 1167\)\.$' &&
+    [ "$last" = "The drive is not fully erased." ] || fail "the log does not end with the stop lines: $stop / $last"
 [ "$errors" -ge 1 ] && [ "$errors" -le 3 ] || fail "$errors error lines, expected 1 to 3"
 [ "$lines" -le 10 ] || fail "$lines wipe-log lines, expected a few"
 grep -q "boxes=1 box_caption=Wipe finished with errors$" "$work/log.txt" || fail "no warning box"
@@ -72,5 +73,5 @@ if [ $failures -ne 0 ]; then
 fi
 cat "$work/wipe.txt"
 stop_seconds=$(awk -v a="$deleted_at" -v b="$ended_at" 'BEGIN { printf "%.2f", b - a }')
-echo "PASS: $lines wipe-log lines ($errors error line(s)); stopped ${stop_seconds} s after the deletion: $last"
+echo "PASS: $lines wipe-log lines ($errors error line(s)); stopped ${stop_seconds} s after the deletion: $stop"
 exit 0

@@ -1,5 +1,6 @@
-// The portable layouts against the Windows SDK's own structures and control codes. The checks are
-// made by the compiler; the test below only records that this file was built.
+// The portable layouts against the Windows SDK's own structures and control codes, checked by the
+// compiler (the first test only records that this file was built); and the resources laid into
+// the executables.
 #include "platform/win_layouts.h"
 
 // The layouts header declares constants under the SDK's macro names: take their values before
@@ -36,8 +37,12 @@ constexpr std::uint32_t kErrorNegativeSeek = w::ERROR_NEGATIVE_SEEK;
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
+#include "common/product.h"
 #include "platform/windows/windows_sdk.h"
+#include "win32ui/resource_ids.h"
 
 namespace {
 
@@ -184,6 +189,43 @@ static_assert(w::BusTypeNvme == BusTypeNvme);
 
 TEST(LayoutsAgainstSdk, CheckedWhenThisFileCompiled) {
     SUCCEED();
+}
+
+// The running executable's version resource and logo, as Explorer and the windows read them
+// (test_resources.rc includes the resource script of ormandel.exe).
+TEST(ProgramResources, VersionAndLogo) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::vector<char> data(GetFileVersionInfoSizeA(path, nullptr));
+    ASSERT_FALSE(data.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(path, 0, static_cast<DWORD>(data.size()), data.data()));
+    const auto value = [&](const std::string& name) {
+        void* at = nullptr;
+        UINT length = 0;
+        return VerQueryValueA(data.data(), name.c_str(), &at, &length) ? at : nullptr;
+    };
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value("\\"));
+    ASSERT_NE(fixed, nullptr);
+    EXPECT_TRUE(fixed->dwFileVersionMS == MAKELONG(20, 2) && fixed->dwFileVersionLS == MAKELONG(0, 1098));
+    const auto text = [&](const char* name) {
+        const void* at = value(std::string("\\StringFileInfo\\040904B0\\") + name);
+        return at != nullptr ? std::string(static_cast<const char*>(at)) : std::string();
+    };
+    EXPECT_EQ(text("ProductName"), orm::kProductTitle);
+    EXPECT_EQ(text("FileVersion"), "2.20.1098");
+    EXPECT_EQ(text("LegalCopyright"), orm::kCopyrightLine);
+    for (int size : {16, 32}) {
+        auto* icon = static_cast<HICON>(
+            LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_ORMANDEL), IMAGE_ICON, size, size, 0));
+        ICONINFO info{};
+        BITMAP picture{};
+        ASSERT_TRUE(icon != nullptr && GetIconInfo(icon, &info)) << size;
+        GetObjectA(info.hbmColor, sizeof(picture), &picture);
+        EXPECT_EQ(picture.bmWidth, size);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
 }
 
 }  // namespace

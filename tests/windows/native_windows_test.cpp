@@ -19,6 +19,7 @@
 #include "platform/windows/windows_kernel_services.h"
 #include "recording_win32_calls.h"
 #include "shell/setup_library.h"
+#include "support/added_memo_lines.h"
 #include "support/recorders.h"
 #include "win32ui/fm_choose.h"
 #include "win32ui/fm_main.h"
@@ -391,6 +392,28 @@ TEST_F(NativeWindows, MainWindowAfterTheOpen) {
     }
 }
 
+TEST_F(NativeWindows, AddedLinesFitTheMemosWhichStayAtColumnZero) {
+    OpenRow(0);
+    RECT room{};
+    for (const auto& [wipeLog, text] : orm::testing::AddedMemoLines()) {
+        HWND memo = MainControl(wipeLog ? TFmMain::kLogBenchMark : TFmMain::kLogDetails);
+        SendMessageA(memo, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+        HDC dc = GetDC(memo);
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(memo, WM_GETFONT, 0, 0)));
+        SIZE size{};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        ReleaseDC(memo, dc);
+        EXPECT_LE(size.cx, room.right - room.left) << text;
+    }
+    HWND details = MainControl(TFmMain::kLogDetails);
+    EditSink(details).Line(std::string(300, '-'));  // its end is cut, not its start
+    SendMessageA(details, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+    const LRESULT start = SendMessageA(details, EM_LINEINDEX, static_cast<WPARAM>(-1), 0);
+    EXPECT_EQ(
+        static_cast<short>(LOWORD(SendMessageA(details, EM_POSFROMCHAR, static_cast<WPARAM>(start), 0))),
+        room.left);
+}
+
 TEST_F(NativeWindows, BusyStateDisablesBothButtonsAndThePages) {
     OpenRow(0);
     main->SetControlsEnabled(false);
@@ -540,6 +563,67 @@ TEST_F(NativeWindows, CopyrightLabelColoursAndClick) {
     EXPECT_EQ(sim.OpenedWebAddresses().size(), 1u);
     EXPECT_EQ(CopyrightColour(), kCopyrightGray);
 }
+
+bool ClassIs(HWND window, const char* name) {
+    char kind[32] = {};
+    GetClassNameA(window, kind, sizeof(kind));
+    return lstrcmpiA(kind, name) == 0;
+}
+
+// Each control's client area inside its parent's (a tab control's pages inside its display area),
+// no two shown siblings overlapping unless a group box frames the other, every caption fitting.
+void ExpectLaidOut(HWND parent) {
+    RECT area{}, r{}, common{};
+    GetClientRect(parent, &area);
+    if (ClassIs(parent, WC_TABCONTROLA)) TabCtrl_AdjustRect(parent, FALSE, &area);
+    // Stacked pages overlap, one shown at a time.
+    const auto shown = [](HWND w) { return (GetWindowLongA(w, GWL_STYLE) & WS_VISIBLE) != 0; };
+    const auto framing = [](HWND w) { return (GetWindowLongA(w, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX; };
+    const auto about = [](HWND w) { return WindowText(w) + " #" + std::to_string(GetDlgCtrlID(w)); };
+    std::vector<std::pair<HWND, RECT>> siblings;
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        GetClientRect(child, &r);
+        MapWindowPoints(child, parent, reinterpret_cast<POINT*>(&r), 2);
+        // An etched line keeps its edge outside its client area and has nothing to cut.
+        const bool line = r.bottom - r.top <= 1 || r.right - r.left <= 1;
+        EXPECT_TRUE(line || (IntersectRect(&common, &r, &area) && EqualRect(&common, &r)))
+            << about(child) << " in " << about(parent);
+        for (const auto& [other, at] : siblings)
+            EXPECT_TRUE(!IntersectRect(&common, &r, &at) || !shown(other) || !shown(child) ||
+                        framing(other) || framing(child))
+                << about(child) << " on " << about(other);
+        siblings.emplace_back(child, r);
+        const std::string text = WindowText(child);
+        if (!text.empty() && (ClassIs(child, "STATIC") || ClassIs(child, "BUTTON"))) {
+            const SIZE extent = TextExtent(child, text);
+            EXPECT_TRUE(extent.cx <= r.right - r.left && extent.cy <= r.bottom - r.top) << text;
+        }
+        if (!ClassIs(child, WC_LISTVIEWA)) ExpectLaidOut(child);
+    }
+}
+
+// Both windows at a screen's scale, reached as Windows moves a window to such a screen.
+class NativeLayout : public NativeWindows, public ::testing::WithParamInterface<int> {};
+
+TEST_P(NativeLayout, NothingCutOrOverlapping) {
+    OpenRow(2);
+    const int from = DesignScale().Dpi();
+    const int dpi = GetParam();
+    for (HWND window : {chooser->Window(), main->Window()}) {
+        RECT r{};
+        GetClientRect(window, &r);
+        r = {0, 0, MulDiv(r.right, dpi, from), MulDiv(r.bottom, dpi, from)};
+        AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+        SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&r));
+        ExpectLaidOut(window);
+    }
+    RECT logo{};
+    GetClientRect(MainControl(TFmMain::kLogo), &logo);
+    EXPECT_EQ(logo.right, MulDiv(32, dpi, 96));
+}
+
+INSTANTIATE_TEST_SUITE_P(Dpi, NativeLayout, ::testing::Values(96, 144));
 
 TEST(NativeSinks, ConfirmationAnswersNoToEscapeAndTheCloseBox) {
     // Keys go to the focused control, as the keyboard sends them.

@@ -98,16 +98,15 @@ TEST_P(QueuedWrites, ZeroFillAFileThroughTheCompletionPort) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, QueuedWrites,
-                         ::testing::Values(QueuedCase{"WholeImage", 0, {kWipeDoneText}, kBytes},
-                                           QueuedCase{"ClosedMidWipe",
-                                                      4,
-                                                      {"Wipe stopped at offset 1048576: the main window was "
-                                                       "closed. The drive is not fully erased."},
-                                                      2 * kChunk}),
-                         [](const ::testing::TestParamInfo<QueuedCase>& p) {
-                             return std::string(p.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QueuedWrites,
+    ::testing::Values(QueuedCase{"WholeImage", 0, {kWipeDoneText}, kBytes},
+                      QueuedCase{"ClosedMidWipe",
+                                 4,
+                                 {"Wipe stopped at offset 1048576: the main window was closed.",
+                                  "The drive is not fully erased."},
+                                 2 * kChunk}),
+    [](const ::testing::TestParamInfo<QueuedCase>& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace orm::windows

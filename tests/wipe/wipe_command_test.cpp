@@ -138,7 +138,7 @@ TEST_F(WipeCommandTest, HiddenSectorsAreNamedAfterTheHeaderAndInTheWarningClose)
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_EQ(window.boxes[0].caption, "Wipe finished with a warning");
     EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
-    EXPECT_EQ(window.boxes[0].text, expected.back());
+    EXPECT_EQ(window.boxes[0].text, expected[expected.size() - 2] + " " + expected.back());
 
     // Hidden by one kind only, and a wipe that also failed: the error account names them too.
     state.HiddenDcoSectors = 0;
@@ -146,14 +146,10 @@ TEST_F(WipeCommandTest, HiddenSectorsAreNamedAfterTheHeaderAndInTheWarningClose)
     window.lines.clear();
     RunWipeCommand(ctx, &outcome);
     const std::vector<std::string> logged = Logged();
-    ASSERT_EQ(logged.size(), 8u);
-    EXPECT_EQ(logged[5],
-              "Hidden sectors: 1000 sectors behind the device size are hidden by a host protected area; this "
-              "wipe cannot reach them.");
-    EXPECT_EQ(
-        logged.back(),
-        "Wipe finished with errors: 1 chunk (524288 bytes) could not be written. The drive is not fully "
-        "erased. The 1000 hidden sectors are not erased either.");
+    ASSERT_EQ(logged.size(), 10u);
+    EXPECT_EQ(logged[6], "by a host protected area; this wipe cannot reach them.");
+    EXPECT_EQ(logged[8], "Wipe finished with errors: 1 chunk (524288 bytes) could not be written.");
+    EXPECT_EQ(logged[9], "The drive is not fully erased. The 1000 hidden sectors are not erased either.");
     EXPECT_EQ(window.boxes.back().caption, "Wipe finished with errors");
 }
 

@@ -98,11 +98,10 @@ TEST_F(WipeDeviceTest, DriveAboveFourGiBIsWrittenToItsLastByteWithFullOffsets) {
     EXPECT_EQ(sim.ReadBack(0, failing + 100, 1), std::vector<std::uint8_t>{0x44})
         << "a failed chunk is not retried";
 
-    EXPECT_EQ(Logged(),
-              (std::vector<std::string>{
-                  "Write Error occured at offset 4295491584",
-                  "Wipe finished with errors: 1 chunk (524288 bytes) could not be written. The drive is "
-                  "not fully erased."}));
+    EXPECT_EQ(Logged(), (std::vector<std::string>{
+                            "Write Error occured at offset 4295491584",
+                            "Wipe finished with errors: 1 chunk (524288 bytes) could not be written.",
+                            "The drive is not fully erased."}));
     EXPECT_EQ(outcome.failedChunks, 1);
     EXPECT_EQ(outcome.failedBytes, kChunk);
 }
@@ -119,12 +118,11 @@ TEST_F(WipeDeviceTest, WriteErrorInTheMiddleLogsOneLineAndTheWipeGoesOn) {
     EXPECT_TRUE(sim.IsZero(0, 0, 2 * kChunk));
     EXPECT_TRUE(sim.IsZero(0, 3 * kChunk, 2 * kChunk));
     EXPECT_FALSE(sim.IsZero(0, 2 * kChunk, kChunk));
-    const std::string closing =
-        "Wipe finished with errors: 1 chunk (524288 bytes) could not be written. The drive is not fully "
-        "erased.";
-    EXPECT_EQ(Logged(), (std::vector<std::string>{"Write Error occured at offset 1048576", closing}));
+    const std::string closing = "Wipe finished with errors: 1 chunk (524288 bytes) could not be written.";
+    EXPECT_EQ(Logged(), (std::vector<std::string>{"Write Error occured at offset 1048576", closing,
+                                                  "The drive is not fully erased."}));
     ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].text, closing);
+    EXPECT_EQ(window.boxes[0].text, closing + " The drive is not fully erased.");
     EXPECT_EQ(window.boxes[0].caption, "Wipe finished with errors");
     EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
     EXPECT_FALSE(outcome.Clean());
@@ -139,11 +137,10 @@ TEST_F(WipeDeviceTest, ShortWriteCountsAsFailedAndTheNextChunkIsPositionedAbsolu
 
     EXPECT_EQ(Offsets(Call::Seek), (std::vector<std::int64_t>{0, kChunk, 2 * kChunk}));
     EXPECT_EQ(Offsets(Call::Write), (std::vector<std::int64_t>{0, kChunk, 2 * kChunk}));
-    EXPECT_EQ(Logged(),
-              (std::vector<std::string>{
-                  "Write Error occured at offset 524288",
-                  "Wipe finished with errors: 1 chunk (524288 bytes) could not be written. The drive is "
-                  "not fully erased."}));
+    EXPECT_EQ(Logged(), (std::vector<std::string>{
+                            "Write Error occured at offset 524288",
+                            "Wipe finished with errors: 1 chunk (524288 bytes) could not be written.",
+                            "The drive is not fully erased."}));
     EXPECT_EQ(outcome.failedChunks, 1);
 }
 
@@ -156,12 +153,11 @@ TEST_F(WipeDeviceTest, PositioningThatKeepsFailingIsTriedThreeTimesThenTheChunkC
     EXPECT_EQ(Offsets(Call::Seek), (std::vector<std::int64_t>{0, kChunk, kChunk, kChunk, 2 * kChunk}));
     EXPECT_EQ(Offsets(Call::Write), (std::vector<std::int64_t>{0, 2 * kChunk}))
         << "nothing written unpositioned";
-    EXPECT_EQ(Logged(),
-              (std::vector<std::string>{
-                  "Seek error occured at offset 524288", "Seek error occured at offset 524288",
-                  "Seek error occured at offset 524288",
-                  "Wipe finished with errors: 1 chunk (524288 bytes) could not be written. The drive is "
-                  "not fully erased."}));
+    EXPECT_EQ(Logged(), (std::vector<std::string>{
+                            "Seek error occured at offset 524288", "Seek error occured at offset 524288",
+                            "Seek error occured at offset 524288",
+                            "Wipe finished with errors: 1 chunk (524288 bytes) could not be written.",
+                            "The drive is not fully erased."}));
     EXPECT_EQ(outcome.failedChunks, 1);
     EXPECT_EQ(outcome.failedBytes, kChunk);
     // Each attempt is a round of the loop: progress and pump before every positioning.
@@ -176,7 +172,7 @@ TEST_F(WipeDeviceTest, PositioningThatLandsElsewhereIsASeekError) {
     const WipeOutcome outcome = WipeDevice(ctx);
 
     EXPECT_EQ(Offsets(Call::Write), (std::vector<std::int64_t>{0}));
-    EXPECT_EQ(Logged().size(), 4u);
+    EXPECT_EQ(Logged().size(), 5u);
     EXPECT_EQ(Logged()[0], "Seek error occured at offset 524288");
     EXPECT_EQ(outcome.failedChunks, 1);
 }
@@ -256,16 +252,26 @@ TEST_F(WipeDeviceTest, FlushFailureIsAFailureOfTheWipe) {
     const WipeOutcome outcome = WipeDevice(ctx);
 
     EXPECT_TRUE(outcome.flushFailed);
-    const std::string closing =
-        "Wipe finished with errors: the drive's write cache could not be flushed. The drive is not fully "
-        "erased.";
+    const std::string closing = "Wipe finished with errors: the drive's write cache could not be flushed.";
     EXPECT_EQ(Logged(),
               (std::vector<std::string>{
                   "Flush error: the drive did not confirm that the zeroes are on the medium, error code 1117",
-                  closing}));
+                  closing, "The drive is not fully erased."}));
     ASSERT_EQ(window.boxes.size(), 1u);
     EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
-    EXPECT_EQ(window.boxes[0].text, closing);
+    EXPECT_EQ(window.boxes[0].text, closing + " The drive is not fully erased.");
+    EXPECT_EQ(Offsets(Call::Seek).back(), 1024 * 512) << "the drive is looked at again, at its end";
+}
+
+// A drive removed after the last write can fail the flush with a plain I/O error.
+TEST_F(WipeDeviceTest, FlushFailureOfADriveNoLongerThereStopsTheWipeAsGone) {
+    MakeDrive(1024, 512, [](sim::DriveBuilder& d) {
+        d.FailFlush(win::ERROR_IO_DEVICE).FailSeekAt(1024 * 512, win::ERROR_DEVICE_NOT_CONNECTED);
+    });
+    WipeContext ctx = Context();
+    EXPECT_TRUE(WipeDevice(ctx).driveGone);
+    EXPECT_EQ(Logged().at(1),
+              "Wipe stopped at offset 524288: the drive is no longer connected (error code 1167).");
 }
 
 TEST_F(WipeDeviceTest, FailedChunksAndFailedFlushAreBothReported) {
@@ -278,10 +284,9 @@ TEST_F(WipeDeviceTest, FailedChunksAndFailedFlushAreBothReported) {
     WipeContext ctx = Context();
     const WipeOutcome outcome = WipeDevice(ctx);
 
-    EXPECT_EQ(Logged().back(),
+    EXPECT_EQ(window.boxes.back().text,
               "Wipe finished with errors: 2 chunks (1048576 bytes) could not be written and the drive's "
-              "write cache "
-              "could not be flushed. The drive is not fully erased.");
+              "write cache could not be flushed. The drive is not fully erased.");
     EXPECT_EQ(outcome.failedChunks, 2);
 }
 
@@ -319,8 +324,8 @@ TEST_F(WipeDeviceTest, WindowClosedDuringTheWipeStopsItWithoutTouchingTheHandleA
     EXPECT_TRUE(sim.Calls(Call::Flush).empty());
     EXPECT_TRUE(window.boxes.empty()) << "the program is ending: no box";
     EXPECT_EQ(Logged(),
-              std::vector<std::string>{"Wipe stopped at offset 1048576: the main window was closed. The "
-                                       "drive is not fully erased."});
+              (std::vector<std::string>{"Wipe stopped at offset 1048576: the main window was closed.",
+                                        "The drive is not fully erased."}));
     EXPECT_EQ(window.progress.back(), 33) << "the bar is not moved to 100 for a wipe that did not finish";
 }
 
@@ -382,7 +387,7 @@ TEST_P(WipeDriveGone, StopsAtTheFailingCallAndSendsNothingMore) {
     EXPECT_EQ(Offsets(Call::Write), c.writes);
     EXPECT_EQ(Logged(), c.log);
     ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].text, c.log.back());
+    EXPECT_EQ(window.boxes[0].text, c.log[c.log.size() - 2] + " " + c.log.back());
     EXPECT_EQ(window.boxes[0].caption, "Wipe finished with errors");
     EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
     EXPECT_EQ(outcome.driveGone, c.stops);
@@ -396,7 +401,7 @@ TEST_P(WipeDriveGone, StopsAtTheFailingCallAndSendsNothingMore) {
     }
 }
 
-const std::string kNotErased = ". The drive is not fully erased.";
+const std::string kNotErased = "The drive is not fully erased.";
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, WipeDriveGone,
@@ -405,28 +410,28 @@ INSTANTIATE_TEST_SUITE_P(
                  [](sim::DriveBuilder& d) { d.VanishAt(2 * kChunk + 4096, win::ERROR_DEVICE_NOT_CONNECTED); },
                  {0, kChunk, 2 * kChunk},
                  {"Write Error occured at offset 1048576",
-                  "Wipe stopped at offset 1048576: the drive is no longer connected (error code 1167)" +
-                      kNotErased},
+                  "Wipe stopped at offset 1048576: the drive is no longer connected (error code 1167).",
+                  kNotErased},
                  true},
         GoneCase{
             "NoSuchDeviceOnAPositioning",
             [](sim::DriveBuilder& d) { d.FailSeekAt(kChunk, win::ERROR_NO_SUCH_DEVICE); },
             {0},
             {"Seek error occured at offset 524288",
-             "Wipe stopped at offset 524288: the drive is no longer connected (error code 433)" + kNotErased},
+             "Wipe stopped at offset 524288: the drive is no longer connected (error code 433).", kNotErased},
             true},
         GoneCase{
             "DevNotExistOnTheFlush",
             [](sim::DriveBuilder& d) { d.FailFlush(win::ERROR_DEV_NOT_EXIST); },
             {0, kChunk, 2 * kChunk, 3 * kChunk},
             {"Flush error: the drive did not confirm that the zeroes are on the medium, error code 55",
-             "Wipe stopped at offset 2097152: the drive is no longer connected (error code 55)" + kNotErased},
+             "Wipe stopped at offset 2097152: the drive is no longer connected (error code 55).", kNotErased},
             true},
         GoneCase{"MediumErrorGoesOn",
                  [](sim::DriveBuilder& d) { d.FailWriteAt(kChunk, win::ERROR_CRC); },
                  {0, kChunk, 2 * kChunk, 3 * kChunk},
                  {"Write Error occured at offset 524288",
-                  "Wipe finished with errors: 1 chunk (524288 bytes) could not be written" + kNotErased},
+                  "Wipe finished with errors: 1 chunk (524288 bytes) could not be written.", kNotErased},
                  false}),
     [](const ::testing::TestParamInfo<GoneCase>& p) { return std::string(p.param.name); });
 

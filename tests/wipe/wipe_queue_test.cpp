@@ -23,7 +23,7 @@ using sim::Call;
 
 constexpr std::int64_t kChunk = WipeChunkSize;
 constexpr std::int64_t kSectors = 10 * 1024 + 8;  // ten chunks and a 4096-byte tail
-const std::string kNotErased = ". The drive is not fully erased.";
+const std::string kNotErased = "The drive is not fully erased.";
 
 struct QueueCase {
     const char* name;
@@ -145,19 +145,19 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   {"Write Error occured at offset 1572864", "Write Error occured at offset 3145728",
                    "Write Error occured at offset 5242880",
-                   "Wipe finished with errors: 3 chunks (1052672 bytes) could not be written" + kNotErased}},
+                   "Wipe finished with errors: 3 chunks (1052672 bytes) could not be written.", kNotErased}},
         QueueCase{"VanishWithWritesInFlight",
                   [](sim::DriveBuilder& d) {
                       d.FailWriteAt(2 * kChunk, win::ERROR_CRC).VanishAt(5 * kChunk + 4096);
                   },
                   0,
                   {"Write Error occured at offset 1048576", "Write Error occured at offset 2621440",
-                   "Wipe stopped at offset 2621440: the drive is no longer connected (error code 1167)" +
-                       kNotErased}},
+                   "Wipe stopped at offset 2621440: the drive is no longer connected (error code 1167).",
+                   kNotErased}},
         QueueCase{"CloseWithWritesInFlight",
                   {},
                   4,
-                  {"Wipe stopped at offset 1048576: the main window was closed" + kNotErased}}),
+                  {"Wipe stopped at offset 1048576: the main window was closed.", kNotErased}}),
     [](const ::testing::TestParamInfo<QueueCase>& p) { return std::string(p.param.name); });
 
 }  // namespace

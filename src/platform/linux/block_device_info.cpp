@@ -37,6 +37,30 @@ std::string UsbSerial(const std::string& scsiDevicePath) {
     return {};
 }
 
+// What the bus says the drive is, for a drive without a model of its own.
+std::string NameWithoutModel(const BlockDeviceInfo& info) {
+    switch (info.busType) {
+        case win::BusTypeVirtual:
+            return "VirtIO Block Device";
+        case win::BusTypeSd:
+            return "SD Card";
+        case win::BusTypeMmc:
+            return "MMC Card";
+        case win::BusTypeNvme:
+            return "NVMe Disk";
+        case win::BusTypeUsb:
+            return "USB Disk";
+        case win::BusTypeSas:
+            return "SAS Disk";
+        case win::BusTypeScsi:
+            return "SCSI Disk";
+        case win::BusTypeAta:
+            return "ATA Disk";
+        default:
+            return "Disk " + info.name;
+    }
+}
+
 }  // namespace
 
 std::optional<ScsiAddress> ParseScsiAddress(const std::string& text) {
@@ -107,15 +131,20 @@ BlockDeviceInfo ReadBlockDeviceInfo(const std::string& sysRoot, const std::strin
         t.product = fs::path(ReadAttr(dir + "/loop/backing_file").value_or("")).filename().string();
         return info;
     }
-    if (info.busType == win::BusTypeVirtual) {
+    if (info.busType == win::BusTypeMmc) {
+        // The card's own name, firmware and serial from its CID; "SD" and "SDcombo" cards are SD.
+        if (ReadAttr(dir + "/device/type").value_or("").starts_with("SD")) info.busType = win::BusTypeSd;
+        t.product = ReadAttr(dir + "/device/name").value_or("");
+        t.revision = ReadAttr(dir + "/device/fwrev").value_or("");
+    } else if (info.busType == win::BusTypeVirtual) {
         t.serial = ReadAttr(dir + "/serial").value_or("");
-        return info;
+    } else {
+        if (info.busType != win::BusTypeNvme) t.vendor = ReadAttr(dir + "/device/vendor").value_or("");
+        t.product = ReadAttr(dir + "/device/model").value_or("");
+        t.revision = ReadAttr(dir + "/device/rev").value_or("");
+        if (t.revision.empty()) t.revision = ReadAttr(dir + "/device/firmware_rev").value_or("");
     }
-    if (info.busType != win::BusTypeNvme) t.vendor = ReadAttr(dir + "/device/vendor").value_or("");
-    t.product = ReadAttr(dir + "/device/model").value_or("");
-    t.revision = ReadAttr(dir + "/device/rev").value_or("");
-    if (t.revision.empty()) t.revision = ReadAttr(dir + "/device/firmware_rev").value_or("");
-    t.serial = ReadAttr(dir + "/device/serial").value_or("");
+    if (t.serial.empty()) t.serial = ReadAttr(dir + "/device/serial").value_or("");
     if (t.serial.empty()) {
         const std::vector<std::uint8_t> page = ReadBinaryAttr(dir + "/device/vpd_pg80", 256);
         t.serial = SerialFromVpd80(page.data(), page.size());
@@ -126,6 +155,8 @@ BlockDeviceInfo ReadBlockDeviceInfo(const std::string& sysRoot, const std::strin
     t.product = TrimText(t.product);
     t.revision = TrimText(t.revision);
     t.serial = TrimText(t.serial);
+    // A drive the system gives no model (virtio-blk) is still named in the chooser and the logs.
+    if (t.vendor.empty() && t.product.empty() && !info.devicePath.empty()) t.product = NameWithoutModel(info);
     return info;
 }
 

@@ -19,8 +19,10 @@ std::optional<ScsiAddress> ParseScsiAddress(const std::string& text);
 
 // The Windows STORAGE_BUS_TYPE of a disk, from its kernel name and the canonical path of its
 // sysfs directory (/sys/devices/...): loop 15 (file-backed virtual), virtio 14, NVMe 17,
-// MMC/SD 13, USB 7 (a USB bridge, whatever it carries), libata 3 (ATA and SATA alike, as the
-// program's ATA path expects), SAS 10, any other SCSI 1, else 0.
+// MMC/SD 13 (ReadBlockDeviceInfo tells SD cards, 12, by their type), USB 7 (a USB bridge,
+// whatever it carries), libata 3 (ATA and SATA alike, as the program's ATA path expects), a disk
+// behind the SAS transport (an end device) 10, any other SCSI 1 (QEMU's megasas and lsi53c895a
+// disks among them), else 0.
 std::uint8_t BusTypeFromSysfs(const std::string& name, const std::string& devicePath);
 
 // The four texts of a device descriptor.
@@ -41,7 +43,9 @@ struct BlockDeviceInfo {
     DeviceTexts texts;  // from sysfs alone; libata disks get better ones from IDENTIFY
 };
 
-// Reads /sys/block/<name> under sysRoot. Missing attributes leave their fields empty or 0.
+// Reads /sys/block/<name> under sysRoot. Missing attributes leave their fields empty or 0, but
+// a disk sysfs knows always has a name: without vendor and model it is named after its bus
+// ("VirtIO Block Device", "SD Card", ...) or, on a bus without a name of its own, "Disk <name>".
 BlockDeviceInfo ReadBlockDeviceInfo(const std::string& sysRoot, const std::string& name);
 
 // The kernel name of the whole disk that holds block device major:minor (the disk itself for a

@@ -2,7 +2,9 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -197,22 +199,10 @@ bool LinuxKernelServices::Seek(Handle handle, std::int64_t offset, std::int64_t*
     if (offset < 0) return Fail(win::ERROR_NEGATIVE_SEEK);
     const off_t position = ::lseek(d->fd, static_cast<off_t>(offset), SEEK_SET);
     if (position < 0) {
+        // A block device takes no position past its end: past the end of a drive that shrank,
+        // the drive is gone.
         const int err = errno;
-        // A block device takes no position past its end. The program's offsets stay within the
-        // size it read at start-up, so one that is now past the end (or a size that can no longer
-        // be read) means the device shrank under the handle: the kernel sets the size of a disk
-        // it deletes (unplugged, its bridge reset) to 0. Told as a drive no longer connected, with
-        // the system's text for ENXIO ("No such device or address").
-        if (err == EINVAL) {
-            std::uint8_t answer[sizeof(win::GET_LENGTH_INFORMATION)] = {};
-            std::uint32_t returned = 0;
-            const bool measured = AnswerLength(*d, answer, sizeof answer, &returned);
-            if ((!measured && m_lastError == win::ERROR_DEVICE_NOT_CONNECTED) ||
-                (measured && static_cast<std::int64_t>(win::GetLe64(answer)) < offset)) {
-                return FailErrno(ENXIO, ErrnoSource::File);
-            }
-        }
-        return FailErrno(err, ErrnoSource::File);
+        return FailErrno(err == EINVAL && Shrunk(*d, offset) ? ENXIO : err, ErrnoSource::File);
     }
     if (newPosition != nullptr) *newPosition = position;
     return Succeed();
@@ -233,14 +223,9 @@ bool LinuxKernelServices::Write(Handle handle, const void* buffer, std::uint32_t
         }
         const int err = errno;
         if (err == EINTR) continue;
-        if (err == EINVAL && !retried && IsDirect(handle)) {
-            // Direct I/O takes only whole logical sectors from an aligned buffer: a tail that is
-            // not goes through the page cache, as dd does; the final flush still covers it.
-            const int flags = ::fcntl(d->fd, F_GETFL);
-            if (flags >= 0 && ::fcntl(d->fd, F_SETFL, flags & ~O_DIRECT) == 0) {
-                retried = true;
-                continue;
-            }
+        if (err == EINVAL && !retried && LeaveDirectIo(*d)) {
+            retried = true;
+            continue;
         }
         return FailErrno(err, ErrnoSource::File);
     }
@@ -252,6 +237,18 @@ bool LinuxKernelServices::Flush(Handle handle) {
     // On a block device this also makes the block layer flush the drive's volatile write cache.
     if (::fdatasync(d->fd) != 0) return FailErrno(errno, ErrnoSource::File);
     return Succeed();
+}
+
+bool LinuxKernelServices::Shrunk(const OpenDrive& d, std::int64_t offset) {
+    std::uint64_t length = 0;
+    return ::ioctl(d.fd, BLKGETSIZE64, &length) != 0 || length <= static_cast<std::uint64_t>(offset);
+}
+
+bool LinuxKernelServices::LeaveDirectIo(const OpenDrive& d) {
+    // Direct I/O takes only whole logical sectors from an aligned buffer: a tail that is not goes
+    // through the page cache, as dd does; the final flush still covers it.
+    const int flags = ::fcntl(d.fd, F_GETFL);
+    return flags >= 0 && (flags & O_DIRECT) != 0 && ::fcntl(d.fd, F_SETFL, flags & ~O_DIRECT) == 0;
 }
 
 bool LinuxKernelServices::IsDirect(Handle handle) const {

@@ -116,8 +116,16 @@ class LinuxKernelServices : public KernelServices {
     bool Succeed();
     OpenDrive* Find(Handle handle);
     helper::AtaSendResult SendAta(const OpenDrive& d, const helper::AtaCommand& cmd, std::uint8_t* data);
-    // The Windows code for a failed write at `offset`: a drive whose size dropped below the
-    // write, or can no longer be read, has gone (ERROR_DEVICE_NOT_CONNECTED).
+    // Takes O_DIRECT off a descriptor that has it, for a write the kernel refused with EINVAL;
+    // false when the descriptor was not direct or keeps the flag.
+    static bool LeaveDirectIo(const OpenDrive& d);
+    // Whether the drive no longer holds the byte at `offset`, or its size can no longer be read.
+    // The program's offsets stay within the size it read at start-up, so such a drive shrank
+    // under the handle: the kernel sets the size of a disk it deletes (unplugged, its bridge
+    // reset) to 0. A positioning or write that fails on it is told as the drive no longer
+    // connected, with the system's text for ENXIO ("No such device or address").
+    static bool Shrunk(const OpenDrive& d, std::int64_t offset);
+    // The Windows code for a failed write at `offset`; ERROR_DEVICE_NOT_CONNECTED where Shrunk.
     std::uint32_t WriteErrorCode(const OpenDrive& d, int err, std::int64_t offset);
 
     bool AnswerGeometry(const OpenDrive& d, std::uint8_t* out, std::uint32_t outSize,

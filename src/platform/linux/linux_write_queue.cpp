@@ -1,7 +1,4 @@
 // Queued writes of the Linux kernel services: an io_uring on the handle's O_DIRECT descriptor.
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,17 +38,12 @@ bool LinuxKernelServices::WaitWrite(Handle handle, WriteCompletion* completion) 
     WriteRing::Done done;
     if (const int rc = d->ring->Wait(&done); rc != 0) return FailErrno(-rc, ErrnoSource::File);
     int result = done.result;
-    if (result == -EINVAL && IsDirect(handle)) {
-        // Direct I/O takes only whole logical sectors: a tail that is not goes through the page
-        // cache, as with one write at a time; the final flush still covers it.
-        const int flags = ::fcntl(d->fd, F_GETFL);
-        if (flags >= 0 && ::fcntl(d->fd, F_SETFL, flags & ~O_DIRECT) == 0) {
-            ssize_t n = -1;
-            do {
-                n = ::pwrite(d->fd, done.buffer, done.size, static_cast<off_t>(done.offset));
-            } while (n < 0 && errno == EINTR);
-            result = n >= 0 ? static_cast<int>(n) : -errno;
-        }
+    if (result == -EINVAL && LeaveDirectIo(*d)) {
+        ssize_t n = -1;
+        do {
+            n = ::pwrite(d->fd, done.buffer, done.size, static_cast<off_t>(done.offset));
+        } while (n < 0 && errno == EINTR);
+        result = n >= 0 ? static_cast<int>(n) : -errno;
     }
     completion->tag = done.tag;
     completion->ok = result >= 0;
@@ -66,13 +58,8 @@ void LinuxKernelServices::CloseWriteQueue(Handle handle) {
 
 std::uint32_t LinuxKernelServices::WriteErrorCode(const OpenDrive& d, int err, std::int64_t offset) {
     // Without a positioning before each write, the write is the first call to meet a disk the
-    // kernel deleted (unplugged, its bridge reset): it sets the disk's size to 0, and writes fail
-    // with EIO or ENOSPC. Told as a drive no longer connected, like a positioning past the end.
-    std::uint64_t length = 0;
-    if (err != ENODEV && err != ENXIO &&
-        (::ioctl(d.fd, BLKGETSIZE64, &length) != 0 || length <= static_cast<std::uint64_t>(offset))) {
-        err = ENXIO;
-    }
+    // kernel deleted: writes to it fail with EIO or ENOSPC.
+    if (err != ENODEV && err != ENXIO && Shrunk(d, offset)) err = ENXIO;
     return m_errors.FromErrno(err, ErrnoSource::File);
 }
 

@@ -6,7 +6,7 @@
 //     "number": 0,                  drive number n of "\\.\PhysicalDrive<n>" (required, 0-255)
 //     "bus": 3,                     bus type code, or a name: "SCSI" "ATAPI" "ATA" "1394" "SSA"
 //                                   "FIBRE" "USB" "RAID" "ISCSI" "SAS" "SATA" "SD" "MMC"
-//                                   "VIRTUAL" "FILEVIRTUAL" "NVME"; default 3
+//                                   "VIRTUAL" "FILEVIRTUAL" "SPACES" "NVME" "SCM" "UFS"; default 3
 //     "sectorSize": 512,            the sector size the drive reports; default 512
 //     "sectors": 156301488,         length in sectors of sectorSize ...
 //     "length": 80026361856,        ... or in bytes (one of the two is required)
@@ -22,6 +22,10 @@
 //     "nativeMaxAddress": 976774167,  what READ NATIVE MAX ADDRESS (EXT) answers (default: the
 //                                   last sector IDENTIFY reports: no host protected area)
 //     "dcoMaxAddress": 976775167,   the overlay's maximum address (default: DCO IDENTIFY aborted)
+//     "abortAtaCommands": ["READ NATIVE MAX ADDRESS EXT"],   ATA commands the drive aborts when
+//                                   they come by pass-through: "READ NATIVE MAX ADDRESS",
+//                                   "READ NATIVE MAX ADDRESS EXT", "DEVICE CONFIGURATION IDENTIFY",
+//                                   or a command code (0x27)
 //     "identify": {                 absent: the drive refuses ATA commands
 //       "model": "...", "serial": "...", "firmware": "...",
 //       "lba28": 156301488, "lba48": 156301488,
@@ -41,6 +45,7 @@
 
 #include "platform/sim/ata_blocks.h"
 #include "platform/sim/sim_platform.h"
+#include "platform/win_layouts.h"
 
 namespace orm::sim {
 
@@ -103,15 +108,30 @@ std::uint8_t BusCode(const json& v, const std::string& where) {
         return static_cast<std::uint8_t>(n);
     }
     static const std::map<std::string, std::uint8_t> kNames = {
-        {"UNKNOWN", 0}, {"SCSI", 1}, {"ATAPI", 2},    {"ATA", 3},          {"1394", 4},  {"SSA", 5},
-        {"FIBRE", 6},   {"USB", 7},  {"RAID", 8},     {"ISCSI", 9},        {"SAS", 10},  {"SATA", 11},
-        {"SD", 12},     {"MMC", 13}, {"VIRTUAL", 14}, {"FILEVIRTUAL", 15}, {"NVME", 17},
+        {"UNKNOWN", 0},      {"SCSI", 1},    {"ATAPI", 2}, {"ATA", 3},  {"1394", 4},
+        {"SSA", 5},          {"FIBRE", 6},   {"USB", 7},   {"RAID", 8}, {"ISCSI", 9},
+        {"SAS", 10},         {"SATA", 11},   {"SD", 12},   {"MMC", 13}, {"VIRTUAL", 14},
+        {"FILEVIRTUAL", 15}, {"SPACES", 16}, {"NVME", 17}, {"SCM", 18}, {"UFS", 19},
     };
     std::string name = v.get<std::string>();
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     auto it = kNames.find(name);
     if (it == kNames.end()) throw LoadError{where + ": unknown bus \"" + v.get<std::string>() + "\""};
     return it->second;
+}
+
+std::uint8_t AtaCommandCode(const json& v, const std::string& where) {
+    static const std::map<std::string, std::uint8_t> kNames = {
+        {"READ NATIVE MAX ADDRESS", win::ATA_READ_NATIVE_MAX_ADDRESS},
+        {"READ NATIVE MAX ADDRESS EXT", win::ATA_READ_NATIVE_MAX_ADDRESS_EXT},
+        {"DEVICE CONFIGURATION IDENTIFY", win::ATA_DEVICE_CONFIGURATION},
+    };
+    if (v.is_string()) {
+        if (auto it = kNames.find(v.get<std::string>()); it != kNames.end()) return it->second;
+    }
+    const std::uint64_t n = Number(v, where);
+    if (n > 255) throw LoadError{where + " is above 255"};
+    return static_cast<std::uint8_t>(n);
 }
 
 Block IdentifyFrom(const json& id, const std::string& where) {
@@ -198,6 +218,12 @@ void LoadDrive(SimPlatform& platform, const json& d, const std::string& storageD
     if (d.contains("nativeMaxAddress"))
         b.NativeMaxAddress(Get<std::uint64_t>(d, "nativeMaxAddress", 0, where));
     if (d.contains("dcoMaxAddress")) b.DcoMaxAddress(Get<std::uint64_t>(d, "dcoMaxAddress", 0, where));
+    if (d.contains("abortAtaCommands")) {
+        const json& list = d.at("abortAtaCommands");
+        if (!list.is_array()) throw LoadError{where + ".abortAtaCommands must be an array"};
+        for (const json& command : list)
+            b.AbortAtaCommand(AtaCommandCode(command, where + ".abortAtaCommands"));
+    }
     if (d.contains("vanishAt")) {
         b.VanishAt(Get<std::int64_t>(d, "vanishAt", 0, where),
                    Get<std::uint32_t>(d, "vanishError", 1167, where));

@@ -14,7 +14,7 @@
 namespace orm::sim {
 
 template <class Native>
-class DemoPlatform : public SimPlatform {
+class DemoDrives : public SimPlatform {
   public:
     bool Counter(std::int64_t* value) override { return m_native.Counter(value); }
     bool Frequency(std::int64_t* ticksPerSecond) override { return m_native.Frequency(ticksPerSecond); }

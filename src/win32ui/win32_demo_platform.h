@@ -2,14 +2,14 @@
 
 #include <string>
 
-#include "platform/sim/demo_platform.h"
+#include "platform/sim/demo_drives.h"
 #include "platform/windows/windows_kernel_services.h"
 
 namespace orm::win32ui {
 
 // Simulated drives with this machine's clocks; the maker's web page is opened through the Windows
 // shell, owned by the window that asks for it.
-class DemoPlatform : public sim::DemoPlatform<windows::WindowsKernelServices>, public windows::ShellOwned {
+class DemoPlatform : public sim::DemoDrives<windows::WindowsKernelServices>, public windows::ShellOwned {
   public:
     void SetShellOwner(HWND owner) override { m_shell.SetShellOwner(owner); }
     bool OpenWebAddress(const std::string& address) override { return m_shell.OpenWebAddress(address); }
