@@ -107,6 +107,7 @@ include(CPack)
 if(ORMANDEL_TESTS AND TARGET ormandel)
   add_test(NAME package_deb
            COMMAND sh ${PROJECT_SOURCE_DIR}/tests/package/package_test.sh ${PROJECT_SOURCE_DIR}
-                   ${CMAKE_BINARY_DIR} ${CMAKE_INSTALL_PREFIX} ${CMAKE_BUILD_TYPE} ${ORMANDEL_WERROR})
-  set_tests_properties(package_deb PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 900 RUN_SERIAL ON)
+                   ${CMAKE_BINARY_DIR} ${CMAKE_INSTALL_PREFIX} ${CMAKE_BUILD_TYPE} ${ORMANDEL_WERROR}
+                   ${ORMANDEL_BUILD_TREE_HELPER})
+  set_tests_properties(package_deb PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 1800 RUN_SERIAL ON)
 endif()

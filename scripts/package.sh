@@ -10,7 +10,7 @@ scripts/install-deps.sh --package
 
 build=${1:-build-package}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-  -DORMANDEL_TESTS=OFF >/dev/null
+  -DORMANDEL_TESTS=OFF -DORMANDEL_BUILD_TREE_HELPER=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
 rm -f "$build"/ormandel_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)

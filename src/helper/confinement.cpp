@@ -2,23 +2,66 @@
 
 #include <fcntl.h>
 #include <linux/capability.h>
-#include <linux/hdreg.h>
+#include <linux/fs.h>
 #include <linux/landlock.h>
 #include <scsi/sg.h>
 #include <seccomp.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <initializer_list>
 
+#include "helper/drive_list.h"
+
 namespace orm::helper {
 
 namespace {
 
-static_assert(kCapSysRawio == CAP_SYS_RAWIO && kCapSysAdmin == CAP_SYS_ADMIN);
+static_assert(kCapSysRawio == CAP_SYS_RAWIO);
+
+// Rights of later Landlock ABIs, where the system's header predates them.
+constexpr std::uint64_t kAccessTruncate = std::uint64_t{1} << 14;  // ABI 3
+constexpr std::uint64_t kAccessIoctlDev = std::uint64_t{1} << 15;  // ABI 5
+
+// Every file right the kernel's ABI knows, so that none is left unhandled (and so allowed).
+std::uint64_t HandledRights(int abi) {
+    std::uint64_t rights = (LANDLOCK_ACCESS_FS_MAKE_SYM << 1) - 1;
+    if (abi >= 2) rights |= LANDLOCK_ACCESS_FS_REFER;
+    if (abi >= 3) rights |= kAccessTruncate;
+    if (abi >= 5) rights |= kAccessIoctlDev;
+    return rights;
+}
+
+// The rights on a disk node: reading and writing it, and its ioctls where the ABI handles them.
+std::uint64_t DiskRights(int abi) {
+    return LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_WRITE_FILE | (abi >= 5 ? kAccessIoctlDev : 0);
+}
+
+int AddRule(int ruleset, int fd, std::uint64_t access) {
+    landlock_path_beneath_attr rule{};
+    rule.allowed_access = access;
+    rule.parent_fd = fd;
+    return ::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0 ? 0 : errno;
+}
+
+// Builds a ruleset, lets add() fill it, and restricts the process to it.
+template <typename Add>
+int RestrictTo(Add add) {
+    const int abi = LandlockAbi();
+    if (abi < 1) return 0;
+    landlock_ruleset_attr attr{};
+    attr.handled_access_fs = HandledRights(abi);
+    const int ruleset = static_cast<int>(::syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0));
+    if (ruleset < 0) return errno;
+    int err = add(ruleset, abi);
+    if (err == 0 && ::syscall(SYS_landlock_restrict_self, ruleset, 0) != 0) err = errno;
+    ::close(ruleset);
+    return err;
+}
 
 // The program's socket: the only descriptor the helper sends or receives on.
 constexpr int kSocket = 0;
@@ -58,39 +101,31 @@ int KeepOnlyNeededCapabilities() {
     return ::syscall(SYS_capset, &header, data) == 0 ? 0 : errno;
 }
 
-// Files only under /dev (the disks, read and write) and /sys (read): no other file of the
-// machine can be opened, written or handed to the program. Opens through O_PATH and
-// /proc/self/fd are checked at the node they reach. Where the kernel has no Landlock, the other
-// layers remain.
-int RestrictFiles() {
-    const long abi = ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
-    if (abi < 1) return 0;
-    landlock_ruleset_attr attr{};
-    // Every right of the first version, which every Landlock kernel knows.
-    attr.handled_access_fs = (LANDLOCK_ACCESS_FS_MAKE_SYM << 1) - 1;
-    const int ruleset = static_cast<int>(::syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0));
-    if (ruleset < 0) return errno;
-    int err = 0;
-    const struct {
-        const char* path;
-        std::uint64_t access;
-    } beneath[] = {
-        {"/dev", LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_WRITE_FILE},
-        {"/sys", LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR},
-    };
-    for (const auto& b : beneath) {
-        landlock_path_beneath_attr rule{};
-        rule.allowed_access = b.access;
-        rule.parent_fd = ::open(b.path, O_PATH | O_CLOEXEC);
-        if (rule.parent_fd < 0 ||
-            ::syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) != 0) {
-            err = errno;
+// Files only on the listed disks' nodes (reading and writing) and in the sysfs folders the drive
+// checks read: no console, terminal, memory node, SCSI generic node, partition, unattached loop
+// node or any other file of the machine can be opened, let alone handed to the program. Rules
+// on a node hold for that inode, under any name; opens through /proc/self/fd are checked at the
+// node they reach. Where the kernel has no Landlock, the other layers remain.
+int RestrictFiles(const std::vector<std::string>& diskNodes) {
+    return RestrictTo([&](int ruleset, int abi) {
+        for (const std::string& node : diskNodes) {
+            const int fd = ::open(node.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+            if (fd < 0) continue;  // gone since it was listed: nothing to allow
+            struct stat st {};
+            const bool disk = ::fstat(fd, &st) == 0 && S_ISBLK(st.st_mode);
+            const int err = disk ? AddRule(ruleset, fd, DiskRights(abi)) : 0;
+            ::close(fd);
+            if (err != 0) return err;
         }
-        if (rule.parent_fd >= 0) ::close(rule.parent_fd);
-    }
-    if (err == 0 && ::syscall(SYS_landlock_restrict_self, ruleset, 0) != 0) err = errno;
-    ::close(ruleset);
-    return err;
+        for (const char* folder : {"/sys/block", "/sys/dev/block", "/sys/devices"}) {
+            const int fd = ::open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0) return errno;
+            const int err = AddRule(ruleset, fd, LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR);
+            ::close(fd);
+            if (err != 0) return err;
+        }
+        return 0;
+    });
 }
 
 struct Filter {
@@ -129,8 +164,9 @@ int InstallAllowList() {
     allow(SCMP_SYS(fstat));
     allow(SCMP_SYS(newfstatat));
     allow(SCMP_SYS(statx));
-    for (unsigned long request :
-         {static_cast<unsigned long>(SG_IO), static_cast<unsigned long>(HDIO_DRIVE_CMD)}) {
+    // SG_IO for the ATA commands, the size and sector size for a probe's answer.
+    for (unsigned long request : {static_cast<unsigned long>(SG_IO), static_cast<unsigned long>(BLKGETSIZE64),
+                                  static_cast<unsigned long>(BLKSSZGET)}) {
         const scmp_arg_cmp only[] = {SCMP_A1(SCMP_CMP_EQ, request)};
         allow(SCMP_SYS(ioctl), 1, only);
     }
@@ -142,6 +178,10 @@ int InstallAllowList() {
     allow(SCMP_SYS(madvise));
     allow(SCMP_SYS(brk));
     allow(SCMP_SYS(futex));
+    // The second Landlock layer after the wipe's open: these can only ever narrow.
+    allow(SCMP_SYS(landlock_create_ruleset));
+    allow(SCMP_SYS(landlock_add_rule));
+    allow(SCMP_SYS(landlock_restrict_self));
     allow(SCMP_SYS(exit));
     allow(SCMP_SYS(exit_group));
     if (rc == 0) rc = seccomp_load(f.ctx);
@@ -150,12 +190,27 @@ int InstallAllowList() {
 
 }  // namespace
 
-int Confine() {
+int LandlockAbi() {
+    const long abi = ::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+    return abi < 1 ? 0 : static_cast<int>(abi);
+}
+
+std::vector<std::string> ListedDiskNodes() {
+    std::vector<std::string> nodes;
+    for (const std::string& name : ListDriveNames("/sys")) nodes.push_back(DevicePathOf(name));
+    return nodes;
+}
+
+int Confine(const std::vector<std::string>& diskNodes) {
     if (const int err = PointOutputAtNull(); err != 0) return err;
     if (const int err = KeepOnlyNeededCapabilities(); err != 0) return err;
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return errno;
-    if (const int err = RestrictFiles(); err != 0) return err;
+    if (const int err = RestrictFiles(diskNodes); err != 0) return err;
     return InstallAllowList();
+}
+
+int NarrowFilesTo(int fd) {
+    return RestrictTo([&](int ruleset, int abi) { return AddRule(ruleset, fd, DiskRights(abi)); });
 }
 
 }  // namespace orm::helper

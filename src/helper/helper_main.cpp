@@ -1,8 +1,9 @@
 // ormandel-helper: opens drives and sends them ATA commands for the program, as root. pkexec
 // starts it with one end of the program's socketpair as its standard input; it serves that
 // socket only, takes no arguments, reads no environment or configuration, and ends when the
-// socket closes (closing every descriptor it holds) or after a malformed request. It confines
-// itself before it says that it runs, and so before the first request.
+// socket closes (closing every descriptor it holds; status 0) or after a malformed request (its
+// own status, so that the program can say which). It confines itself before it says that it
+// runs, and so before the first request.
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,7 +17,7 @@
 
 namespace {
 
-namespace hp = orm::lnx::helper;
+namespace hp = orm::helper;
 
 constexpr int kSocket = 0;
 
@@ -56,27 +57,31 @@ bool Send(const std::vector<std::uint8_t>& bytes, int fd) {
 }  // namespace
 
 int main(int argc, char** /*argv*/) {
-    if (argc != 1) return 2;
-    if (!IsProgramSocket(kSocket)) return 2;
-    // A helper that cannot confine itself does not serve: the program sees it end unready.
-    if (orm::helper::Confine() != 0) return 3;
+    if (argc != 1) return hp::kExitNotStarted;
+    if (!IsProgramSocket(kSocket)) return hp::kExitNotStarted;
+    // The disks it may ever open are the ones listed now: a drive plugged in later is not its
+    // business (the program probes once, at its start). A helper that cannot confine itself does
+    // not serve: the program sees it end unready.
+    if (hp::Confine(hp::ListedDiskNodes()) != 0) return hp::kExitUnconfined;
 
-    orm::helper::RequestHandler handler;
+    // After the wipe's open only that drive can be opened.
+    hp::RequestHandler handler({}, hp::NarrowFilesTo);
     hp::Answer ready;
     ready.opcode = hp::kReady;
-    if (!Send(hp::EncodeAnswer(ready), -1)) return 1;
+    if (!Send(hp::EncodeAnswer(ready), -1)) return hp::kExitSocket;
 
     for (;;) {
         // One byte more than the longest request, so that a longer one shows as such.
         std::uint8_t buffer[hp::kMaxRequest + 1];
         const hp::Packet packet = hp::ReceivePacket(kSocket, buffer, sizeof buffer);
-        if (packet.size <= 0) break;  // the program closed its end, or the socket failed
+        if (packet.size == 0) return 0;  // the program closed its end
+        if (packet.size < 0) return hp::kExitSocket;
         // The program never sends descriptors: any that came are closed, and the request refused.
         for (int fd : packet.fds) ::close(fd);
         const bool fds = !packet.fds.empty() || packet.oddControl;
         const std::size_t size = packet.truncated ? sizeof buffer : static_cast<std::size_t>(packet.size);
-        const orm::helper::Reply reply = handler.Handle(buffer, size, fds);
-        if (!Send(reply.bytes, reply.fdToSend) || reply.stop) break;
+        const hp::Reply reply = handler.Handle(buffer, size, fds);
+        if (!Send(reply.bytes, reply.fdToSend)) return hp::kExitSocket;
+        if (reply.stop) return hp::kExitViolation;
     }
-    return 0;
 }

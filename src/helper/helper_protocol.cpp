@@ -7,7 +7,7 @@
 
 #include "platform/bytes_text.h"
 
-namespace orm::lnx::helper {
+namespace orm::helper {
 
 namespace {
 
@@ -25,7 +25,8 @@ std::vector<std::uint8_t> Frame(std::uint8_t opcode, std::size_t payload) {
 
 std::size_t PayloadLength(std::uint8_t opcode) {
     switch (opcode) {
-        case kOpenForProbe:
+        case kProbe:
+            return kNameField + 1;
         case kOpenForWipe:
             return kNameField;
         case kAta:
@@ -51,8 +52,15 @@ bool IsKernelName(std::string_view name) {
     return previous != '!';
 }
 
-std::vector<std::uint8_t> OpenRequest(bool forWipe, const std::string& name) {
-    std::vector<std::uint8_t> f = Frame(forWipe ? kOpenForWipe : kOpenForProbe, kNameField);
+std::vector<std::uint8_t> ProbeRequest(const std::string& name, bool identify) {
+    std::vector<std::uint8_t> f = Frame(kProbe, kNameField + 1);
+    std::memcpy(f.data() + kHeaderSize, name.data(), name.size() < kNameField ? name.size() : kNameField);
+    f[kHeaderSize + kNameField] = identify ? 1 : 0;
+    return f;
+}
+
+std::vector<std::uint8_t> OpenRequest(const std::string& name) {
+    std::vector<std::uint8_t> f = Frame(kOpenForWipe, kNameField);
     std::memcpy(f.data() + kHeaderSize, name.data(), name.size() < kNameField ? name.size() : kNameField);
     return f;
 }
@@ -88,7 +96,7 @@ DecodedRequest DecodeRequest(const std::uint8_t* bytes, std::size_t size, bool f
     }
     const std::uint8_t* payload = bytes + kHeaderSize;
     switch (r.opcode) {
-        case kOpenForProbe:
+        case kProbe:
         case kOpenForWipe: {
             // The name, then only zeros: a NUL inside it or bytes after it are refused.
             std::size_t n = 0;
@@ -100,6 +108,11 @@ DecodedRequest DecodeRequest(const std::uint8_t* bytes, std::size_t size, bool f
                 }
             }
             r.name.assign(reinterpret_cast<const char*>(payload), n);
+            if (r.opcode == kProbe) {
+                const std::uint8_t flag = payload[kNameField];
+                if (flag > 1) d.err = EINVAL;
+                r.identify = flag == 1;
+            }
             break;
         }
         case kAta:
@@ -128,6 +141,8 @@ std::vector<std::uint8_t> EncodeAnswer(const Answer& a) {
     f[kAnswerRegs] = a.haveRegisters ? 1 : 0;
     f[kAnswerRegs + 1] = a.extended ? 1 : 0;
     std::memcpy(f.data() + kAnswerRegs + 2, a.registers.data(), a.registers.size());
+    PutLe64(f.data() + kAnswerProbe, a.sizeBytes);
+    PutLe32(f.data() + kAnswerProbe + 8, a.sectorSize);
     std::memcpy(f.data() + kAnswerData, a.data.data(), kDataSize);
     return f;
 }
@@ -147,6 +162,8 @@ bool DecodeAnswer(const std::uint8_t* bytes, std::size_t size, Answer* a) {
     a->haveRegisters = bytes[kAnswerRegs] != 0;
     a->extended = bytes[kAnswerRegs + 1] != 0;
     std::memcpy(a->registers.data(), bytes + kAnswerRegs + 2, a->registers.size());
+    a->sizeBytes = GetLe64(bytes + kAnswerProbe);
+    a->sectorSize = GetLe32(bytes + kAnswerProbe + 8);
     std::memcpy(a->data.data(), bytes + kAnswerData, kDataSize);
     return true;
 }
@@ -184,4 +201,4 @@ Packet ReceivePacket(int socket, std::uint8_t* buffer, std::size_t capacity) {
     return p;
 }
 
-}  // namespace orm::lnx::helper
+}  // namespace orm::helper

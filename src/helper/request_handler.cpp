@@ -1,85 +1,117 @@
 #include "helper/request_handler.h"
 
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <optional>
 
+#include "helper/ata_pass_through.h"
+#include "helper/drive_list.h"
 #include "helper/helper_protocol.h"
-#include "platform/linux/ata_pass_through.h"
-#include "platform/linux/drive_list.h"
 
 namespace orm::helper {
 
 namespace {
 
-namespace hp = lnx::helper;
-
 Reply Refuse(std::uint8_t opcode, int err, bool stop = false) {
-    hp::Answer a;
+    Answer a;
     a.opcode = opcode;
     a.err = err;
-    return Reply{hp::EncodeAnswer(a), -1, stop};
+    return Reply{EncodeAnswer(a), -1, stop};
 }
 
 }  // namespace
 
-RequestHandler::RequestHandler(HelperPlaces places) : m_places(std::move(places)) {}
+RequestHandler::RequestHandler(HelperPlaces places, Narrow narrow)
+    : m_places(std::move(places)), m_narrow(std::move(narrow)) {}
 
 RequestHandler::~RequestHandler() {
     for (auto& [id, fd] : m_open) ::close(fd);
 }
 
 Reply RequestHandler::Handle(const std::uint8_t* bytes, std::size_t size, bool fdsArrived) {
-    const hp::DecodedRequest decoded = hp::DecodeRequest(bytes, size, fdsArrived);
-    const hp::Request& r = decoded.request;
+    const DecodedRequest decoded = DecodeRequest(bytes, size, fdsArrived);
+    const Request& r = decoded.request;
     if (decoded.err != 0) return Refuse(r.opcode, decoded.err, decoded.stop);
     switch (r.opcode) {
-        case hp::kOpenForProbe:
-        case hp::kOpenForWipe:
-            return Open(r.name, r.opcode);
-        case hp::kAta:
+        case kProbe:
+            return Probe(r.name, r.identify);
+        case kOpenForWipe:
+            return OpenForWipe(r.name);
+        case kAta:
             return SendAta(r.id, r.regs.data());
-        case hp::kClose:
+        case kClose:
             return Close(r.id);
         default:
             return Refuse(r.opcode, EPROTO, true);
     }
 }
 
-Reply RequestHandler::Open(const std::string& name, std::uint8_t opcode) {
+int RequestHandler::CheckName(const std::string& name) const {
     // Only the drives the program's drive list would show, by their kernel names.
-    if (m_open.size() >= kMaxOpenDrives) return Refuse(opcode, EMFILE);
-    if (!hp::IsKernelName(name)) return Refuse(opcode, EINVAL);
-    if (!lnx::IsDriveName(m_places.sysRoot, name)) return Refuse(opcode, ENODEV);
-    const lnx::DiskOpenMode mode =
-        opcode == hp::kOpenForWipe ? lnx::DiskOpenMode::Wipe : lnx::DiskOpenMode::Probe;
+    if (!IsKernelName(name)) return EINVAL;
+    if (!IsDriveName(m_places.sysRoot, name)) return ENODEV;
+    return 0;
+}
+
+Reply RequestHandler::Probe(const std::string& name, bool identify) {
+    if (const int err = CheckName(name); err != 0) return Refuse(kProbe, err);
     int fd = -1;
-    const int err = lnx::OpenWholeDisk(m_places, name, mode, &fd);
-    if (err != 0) return Refuse(opcode, err);
+    if (const int err = OpenWholeDisk(m_places, name, DiskOpenMode::Probe, &fd); err != 0) {
+        return Refuse(kProbe, err);
+    }
+    Answer a;
+    a.opcode = kProbe;
+    int sectorSize = 0;
+    if (::ioctl(fd, BLKGETSIZE64, &a.sizeBytes) != 0 || ::ioctl(fd, BLKSSZGET, &sectorSize) != 0) {
+        a.err = errno;
+    } else {
+        a.sectorSize = static_cast<std::uint32_t>(sectorSize);
+        // The drive's own answer, where it gives one; a drive without ATA simply has none.
+        if (identify) a.ataOk = SendAtaCommand(fd, IdentifyCommand(), a.data.data(), DriveCmdFallback::No).ok;
+    }
+    ::close(fd);
+    return Reply{EncodeAnswer(a), -1, false};
+}
+
+Reply RequestHandler::OpenForWipe(const std::string& name) {
+    if (m_open.size() >= kMaxOpenDrives) return Refuse(kOpenForWipe, EMFILE);
+    if (const int err = CheckName(name); err != 0) return Refuse(kOpenForWipe, err);
+    int fd = -1;
+    if (const int err = OpenWholeDisk(m_places, name, DiskOpenMode::Wipe, &fd); err != 0) {
+        return Refuse(kOpenForWipe, err);
+    }
+    if (m_narrow) {
+        if (const int err = m_narrow(fd); err != 0) {
+            ::close(fd);
+            return Refuse(kOpenForWipe, err);
+        }
+    }
     while (m_nextId == 0 || m_open.count(m_nextId) != 0) ++m_nextId;
     const std::uint32_t id = m_nextId++;
     m_open.emplace(id, fd);
-    hp::Answer a;
-    a.opcode = opcode;
+    Answer a;
+    a.opcode = kOpenForWipe;
     a.id = id;
-    return Reply{hp::EncodeAnswer(a), fd, false};
+    return Reply{EncodeAnswer(a), fd, false};
 }
 
 Reply RequestHandler::SendAta(std::uint32_t id, const std::uint8_t* regs) {
     // Only IDENTIFY DEVICE, SMART ENABLE / DISABLE OPERATIONS / READ DATA and the read-only
     // READ NATIVE MAX ADDRESS (EXT) and DEVICE CONFIGURATION IDENTIFY pass, with the registers
     // the program sends them with.
-    std::optional<lnx::AtaCommand> cmd = lnx::AcceptRegisters(regs, lnx::AtaCall::SmartSend);
-    if (!cmd) cmd = lnx::AcceptRegisters(regs, lnx::AtaCall::SmartReceive);
-    if (!cmd) cmd = lnx::AcceptRegisters(regs, lnx::AtaCall::PassThrough);
-    if (!cmd) return Refuse(hp::kAta, EINVAL);
+    std::optional<AtaCommand> cmd = AcceptRegisters(regs, AtaCall::SmartSend);
+    if (!cmd) cmd = AcceptRegisters(regs, AtaCall::SmartReceive);
+    if (!cmd) cmd = AcceptRegisters(regs, AtaCall::PassThrough);
+    if (!cmd) return Refuse(kAta, EINVAL);
     auto it = m_open.find(id);
-    if (it == m_open.end()) return Refuse(hp::kAta, EBADF);
-    hp::Answer a;
-    a.opcode = hp::kAta;
+    if (it == m_open.end()) return Refuse(kAta, EBADF);
+    Answer a;
+    a.opcode = kAta;
     a.id = id;
-    const lnx::AtaSendResult sent = lnx::SendAtaCommand(it->second, *cmd, a.data.data());
+    const AtaSendResult sent = SendAtaCommand(it->second, *cmd, a.data.data(), DriveCmdFallback::No);
     a.err = sent.err;
     a.ataOk = sent.ok;
     a.haveStatus = sent.outcome.haveStatus;
@@ -87,22 +119,22 @@ Reply RequestHandler::SendAta(std::uint32_t id, const std::uint8_t* regs) {
     a.error = sent.outcome.error;
     a.haveRegisters = sent.outcome.haveRegisters;
     a.extended = sent.outcome.extended;
-    const lnx::AtaRegistersBack& g = sent.outcome.registers;
+    const AtaRegistersBack& g = sent.outcome.registers;
     a.registers = {g.count,    g.lbaLow,    g.lbaMid,    g.lbaHigh,   g.device,
                    g.hobCount, g.hobLbaLow, g.hobLbaMid, g.hobLbaHigh};
-    return Reply{hp::EncodeAnswer(a), -1, false};
+    return Reply{EncodeAnswer(a), -1, false};
 }
 
 Reply RequestHandler::Close(std::uint32_t id) {
     auto it = m_open.find(id);
-    if (it == m_open.end()) return Refuse(hp::kClose, EBADF);
+    if (it == m_open.end()) return Refuse(kClose, EBADF);
     const int fd = it->second;
     m_open.erase(it);
-    hp::Answer a;
-    a.opcode = hp::kClose;
+    Answer a;
+    a.opcode = kClose;
     a.id = id;
     if (::close(fd) != 0) a.err = errno;
-    return Reply{hp::EncodeAnswer(a), -1, false};
+    return Reply{EncodeAnswer(a), -1, false};
 }
 
 }  // namespace orm::helper

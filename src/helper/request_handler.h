@@ -1,22 +1,24 @@
 // The drive helper's answer to one request, apart from the socket: bytes in, answer bytes and
 // what to do out. It runs as root for a user who authenticated once, so it does only what the
-// program itself does: it opens the drives the drive list would list, with the program's two
-// open modes, and sends them the four ATA commands of the reports.
+// program itself needs: it answers a probe of a drive the drive list would list (its size,
+// sector size and IDENTIFY block, never its descriptor), opens the chosen drive for the wipe
+// (that descriptor goes to the program), and sends that drive the ATA commands of the reports.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "platform/linux/whole_disk.h"
+#include "helper/whole_disk.h"
 
 namespace orm::helper {
 
 // Where the helper finds device nodes and sysfs. The helper itself always uses the defaults;
 // tests point them at trees of their own.
-using HelperPlaces = lnx::DevicePlaces;
+using HelperPlaces = DevicePlaces;
 
 struct Reply {
     std::vector<std::uint8_t> bytes;  // one answer frame, always sent
@@ -27,7 +29,10 @@ struct Reply {
 // Descriptors open on one connection, by id.
 class RequestHandler {
   public:
-    explicit RequestHandler(HelperPlaces places = {});
+    // narrow runs on the descriptor of each drive opened for the wipe before the answer goes
+    // out (the helper narrows its files to that drive); its non-zero errno refuses the open.
+    using Narrow = std::function<int(int fd)>;
+    explicit RequestHandler(HelperPlaces places = {}, Narrow narrow = {});
     ~RequestHandler();  // closes every descriptor it still holds
     RequestHandler(const RequestHandler&) = delete;
     RequestHandler& operator=(const RequestHandler&) = delete;
@@ -39,11 +44,15 @@ class RequestHandler {
     std::size_t OpenCount() const { return m_open.size(); }
 
   private:
-    Reply Open(const std::string& name, std::uint8_t opcode);
+    // 0, or the errno that refuses a probe or open of this name.
+    int CheckName(const std::string& name) const;
+    Reply Probe(const std::string& name, bool identify);
+    Reply OpenForWipe(const std::string& name);
     Reply SendAta(std::uint32_t id, const std::uint8_t* regs);
     Reply Close(std::uint32_t id);
 
     HelperPlaces m_places;
+    Narrow m_narrow;
     std::map<std::uint32_t, int> m_open;
     std::uint32_t m_nextId = 1;
 };

@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <string>
 
-#include "helper/helper_client.h"
+#include "platform/linux/helper_client.h"
 
 namespace {
 
@@ -18,7 +18,9 @@ TEST(HelperClient, StartsOnlyTheHelperOfItsOwnInstallation) {
     const std::string build = ORMANDEL_TEST_BUILD_DIR;
     const std::string installed = orm::lnx::HelperPathFor("/usr/bin/ormandel");
     EXPECT_TRUE(installed.ends_with("/libexec/ormandel/ormandel-helper")) << installed;
-    EXPECT_EQ(orm::lnx::HelperPathFor(build + "/src/ui/ormandel"), ORMANDEL_TEST_HELPER);
+    // A package build names no build folder: its programs start the installed helper only.
+    EXPECT_EQ(orm::lnx::HelperPathFor(build + "/src/ui/ormandel"),
+              ORMANDEL_TEST_BUILD_TREE_HELPER ? ORMANDEL_TEST_HELPER : installed);
     for (const std::string& copy :
          {build + "-copy/ormandel-probe", std::string("/tmp/ormandel-probe"), std::string()}) {
         EXPECT_EQ(orm::lnx::HelperPathFor(copy), installed) << copy;

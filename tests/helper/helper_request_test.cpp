@@ -11,17 +11,17 @@
 #include <fstream>
 
 #include "../linux/fake_sysfs.h"
-#include "helper/helper_client.h"
 #include "helper/helper_protocol.h"
 #include "helper/request_handler.h"
+#include "platform/linux/helper_client.h"
 
 namespace {
 
-namespace hp = orm::lnx::helper;
+namespace hp = orm::helper;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes Open(const std::string& name) {
-    return hp::OpenRequest(false, name);
+    return hp::ProbeRequest(name, false);
 }
 
 // SMART registers with the given command and feature; IDENTIFY DEVICE has no SMART signature.
@@ -156,6 +156,6 @@ TEST(HelperProgram, ServesOnlyItsSocketAndEndsWithIt) {
     ASSERT_EQ(client.Start("/usr/bin/env", helper).status, orm::HelperStart::Started);
     int fd = -1;
     std::uint32_t id = 0;
-    EXPECT_EQ(client.OpenDrive("nosuchdisk0", true, &fd, &id), ENODEV);
+    EXPECT_EQ(client.OpenDrive("nosuchdisk0", &fd, &id), ENODEV);
     EXPECT_EQ(fd, -1);
 }

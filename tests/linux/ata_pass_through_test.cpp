@@ -1,10 +1,10 @@
-#include "platform/linux/ata_pass_through.h"
+#include "helper/ata_pass_through.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-namespace orm::lnx {
+namespace orm::helper {
 namespace {
 
 using Regs = std::array<std::uint8_t, 8>;
@@ -214,4 +214,4 @@ TEST(SgResultReading, DescriptorsPastTheSenseAreNotRead) {
 }
 
 }  // namespace
-}  // namespace orm::lnx
+}  // namespace orm::helper

@@ -1,4 +1,4 @@
-#include "platform/linux/drive_list.h"
+#include "helper/drive_list.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "fake_sysfs.h"
 
-namespace orm::lnx {
+namespace orm::helper {
 namespace {
 
 TEST(NaturalOrder, OrdersKernelNamesAsTheyAreCreated) {
@@ -41,7 +41,7 @@ TEST(NaturalOrder, IsAStrictOrder) {
 
 class DriveListTest : public ::testing::Test {
   protected:
-    test::FakeSysfs sys;
+    lnx::test::FakeSysfs sys;
     std::map<std::string, std::string> Writable(std::map<std::string, std::string> extra = {}) {
         extra.emplace("ro", "0\n");
         extra.emplace("removable", "0\n");
@@ -90,4 +90,4 @@ TEST_F(DriveListTest, MissingTreeGivesAnEmptyList) {
 }
 
 }  // namespace
-}  // namespace orm::lnx
+}  // namespace orm::helper

@@ -4,7 +4,7 @@
 //
 // Usage: linux_vm_check DEVICE:MODEL:SERIAL:FIRMWARE[:UNIT]...   (one argument per disk; UNIT is
 // the drive's number on its ATA channel, 0 when left out), then optionally --helper=PATH: the
-// hidden-sector commands once more through the drive helper at PATH (started without pkexec),
+// queries and reports once more through a drive helper at PATH per disk (started without pkexec),
 // and --busy=DEVICE: writes a
 // partition table on DEVICE through the services, puts swap on its first partition and checks
 // that the whole drive is then refused for writing. Destroys DEVICE's contents.
@@ -333,13 +333,26 @@ int main(int argc, char** argv) {
         if (h != kInvalidHandle) k.Close(h);
         CheckHiddenSectors(k, e, "through SG_IO");
     }
-    if (!helperPath.empty()) {
-        LinuxKernelServices throughHelper;
+    // A helper per drive opened for the wipe, as the program has: the probe's answers, then the
+    // reports on that drive, which the wipe's open narrowed the helper to (the drive checks read
+    // sysfs, which the narrowed helper no longer reaches, so each open gets its own helper).
+    const auto startHelper = [&](LinuxKernelServices& helped, const Expected& e) {
         // env in pkexec's place, by its absolute path as pkexec's is (the guest has /bin/env).
-        const bool started = throughHelper.StartHelper("/bin/env", helperPath).status == HelperStart::Started;
-        Check(started, "the drive helper starts");
-        if (started) {
-            for (const Expected& e : disks) CheckHiddenSectors(throughHelper, e, "through the helper");
+        const bool started = helped.StartHelper("/bin/env", helperPath).status == HelperStart::Started;
+        Check(started, e.device + " through the helper: the helper starts");
+        return started;
+    };
+    for (const Expected& e : helperPath.empty() ? std::vector<Expected>{} : disks) {
+        LinuxKernelServices throughHelper, forHiddenSectors;
+        if (!startHelper(throughHelper, e) || !startHelper(forHiddenSectors, e)) continue;
+        CheckQueries(throughHelper, e);
+        CheckAtaCommands(throughHelper, e);
+        CheckHiddenSectors(forHiddenSectors, e, "through the narrowed helper");
+        for (const Expected& other : disks) {
+            if (other.device == e.device) continue;
+            const Handle h = throughHelper.Open(other.device, win::GENERIC_READ | win::GENERIC_WRITE, 3,
+                                                win::OPEN_EXISTING, 0);
+            Check(h == kInvalidHandle, other.device + " out of reach of the helper narrowed to " + e.device);
         }
     }
 #endif

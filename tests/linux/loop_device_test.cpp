@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "helper/drive_list.h"
 #include "loop_device.h"
-#include "platform/linux/drive_list.h"
 #include "platform/linux/linux_kernel_services.h"
 #include "platform/win_layouts.h"
 
@@ -67,7 +67,7 @@ TEST_F(LoopDeviceTest, WritableLoopDevicesAreDrivesReadOnlyOnesAreNot) {
     EXPECT_FALSE(Contains(paths, readOnly->Path()));
     // The listed order is the natural order.
     EXPECT_TRUE(std::is_sorted(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
-        return NaturalLess(a.substr(5), b.substr(5));
+        return helper::NaturalLess(a.substr(5), b.substr(5));
     }));
 }
 

@@ -3,9 +3,9 @@
 # the AppStream metainfo), install it with apt, run the installed programs once headless, purge
 # it, and check that none of its files is left and that the packages apt pulled in are gone again.
 #
-#   package_test.sh SOURCE_DIR BUILD_DIR INSTALL_PREFIX BUILD_TYPE WERROR
-# BUILD_DIR is packaged as it stands when its install prefix is /usr; otherwise a build for /usr
-# is made in BUILD_DIR/package-build.
+#   package_test.sh SOURCE_DIR BUILD_DIR INSTALL_PREFIX BUILD_TYPE WERROR BUILD_TREE_HELPER
+# BUILD_DIR is packaged as it stands when its install prefix is /usr and it was built without the
+# build-tree helper; otherwise a package build is made in BUILD_DIR/package-build.
 # Exit 0 pass, 1 fail, 77 skip (not root, a tool missing, or ormandel installed by someone else).
 set -u
 
@@ -14,6 +14,7 @@ build=${2:?}
 prefix=${3:?}
 build_type=${4:-RelWithDebInfo}
 werror=${5:-OFF}
+tree_helper=${6:-ON}
 
 skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL: $*"; failed=1; }
@@ -42,11 +43,13 @@ trap 'cleanup; rm -rf "$work"' EXIT
 trap 'exit 1' INT TERM
 
 # ---- Build -------------------------------------------------------------------------------------
-if [ "$prefix" != /usr ]; then
+case $tree_helper in ON|on|1|TRUE|true|YES|yes) tree_helper=ON ;; esac
+if [ "$prefix" != /usr ] || [ "$tree_helper" = ON ]; then
   build=$build/package-build
-  echo "package: building for the prefix /usr in $build"
+  echo "package: building for the prefix /usr, without the build-tree helper, in $build"
   cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DORMANDEL_WERROR="$werror" \
-    -DCMAKE_INSTALL_PREFIX=/usr -DORMANDEL_TESTS=OFF >"$work/configure.log" 2>&1 \
+    -DCMAKE_INSTALL_PREFIX=/usr -DORMANDEL_TESTS=OFF -DORMANDEL_BUILD_TREE_HELPER=OFF \
+    >"$work/configure.log" 2>&1 \
     || { cat "$work/configure.log"; echo "FAIL: configure"; exit 1; }
 fi
 cmake --build "$build" >"$work/build.log" 2>&1 || { tail -n 50 "$work/build.log"; echo "FAIL: build"; exit 1; }
@@ -64,6 +67,13 @@ grep -v 'running with root privileges' "$work/lintian.log"
 dpkg-deb -x "$deb" "$work/root"
 desktop-file-validate "$work"/root/usr/share/applications/*.desktop || fail "desktop-file-validate"
 appstreamcli validate --no-net "$work"/root/usr/share/metainfo/*.metainfo.xml || fail "appstreamcli validate"
+
+# A package names no folder of the machine that built it: its programs start only the installed
+# helper.
+for f in "$work"/root/usr/bin/* "$work"/root/usr/libexec/ormandel/*; do
+  strings -a "$f" | grep -F -e "$(cd "$build" && pwd)" -e "$src" >/dev/null && fail "$(basename "$f") names the build or source folder"
+done
+strings -a "$work/root/usr/bin/ormandel" | grep -qF /usr/libexec/ormandel/ || fail "ormandel does not name its helper"
 
 # ---- Install -----------------------------------------------------------------------------------
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=300 "$deb" \

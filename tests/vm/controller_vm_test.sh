@@ -113,7 +113,7 @@ EOF
         echo "$kind: $got | wiped, image zero"
         continue
     fi
-    stop=$(sed -n 's/^pulled|.*   Wipe stopped at offset \([0-9]*\): the drive is no longer connected (error code 1167)\. The drive is not fully erased\.$/\1/p' "$work/log.txt")
+    stop=$(sed -n 's/^pulled|.*   Wipe stopped at offset \([0-9]*\): the drive is no longer connected (error code 1167)\.$/\1/p' "$work/log.txt")
     [ -n "$stop" ] && [ "$stop" -gt 0 ] && [ "$stop" -lt "$bytes" ] || { fail "$kind: no stop line mid-wipe"; continue; }
     cmp -s -n "$stop" "$img" /dev/zero || fail "$kind: not zero before the stop offset $stop"
     # Up to four writes are in flight: a chunk after the failed one may have landed.

@@ -6,11 +6,15 @@
 #include <string_view>
 #include <system_error>
 
+#include "helper/sysfs_attr.h"
 #include "platform/bytes_text.h"
-#include "platform/linux/sysfs_attr.h"
 #include "platform/win_layouts.h"
 
 namespace orm::lnx {
+
+using helper::ReadAttr;
+using helper::ReadBinaryAttr;
+using helper::ResolvePath;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/linux/ata_pass_through.h"
+#include "helper/ata_pass_through.h"
 #include "platform/linux/block_device_info.h"
 #include "platform/linux/linux_kernel_services.h"
 #include "platform/linux/storage_answers.h"
@@ -75,21 +75,39 @@ bool LinuxKernelServices::Control(Handle handle, std::uint32_t controlCode, cons
     return ok ? Succeed() : false;
 }
 
+bool LinuxKernelServices::LengthOf(const OpenDrive& d, std::uint64_t* length) {
+    if (d.probe) {
+        *length = d.probe->sizeBytes;
+        return true;
+    }
+    return ::ioctl(d.fd, BLKGETSIZE64, length) == 0 || FailErrno(errno, ErrnoSource::Control);
+}
+
+bool LinuxKernelServices::SectorSizeOf(const OpenDrive& d, std::uint32_t* sectorSize) {
+    if (d.probe) {
+        *sectorSize = d.probe->sectorSize;
+        return true;
+    }
+    int size = 0;
+    if (::ioctl(d.fd, BLKSSZGET, &size) != 0) return FailErrno(errno, ErrnoSource::Control);
+    *sectorSize = static_cast<std::uint32_t>(size);
+    return true;
+}
+
 bool LinuxKernelServices::AnswerGeometry(const OpenDrive& d, std::uint8_t* out, std::uint32_t outSize,
                                          std::uint32_t* returned) {
-    int sectorSize = 0;
-    if (::ioctl(d.fd, BLKSSZGET, &sectorSize) != 0) return FailErrno(errno, ErrnoSource::Control);
+    std::uint32_t sectorSize = 0;
     std::uint64_t length = 0;
-    if (::ioctl(d.fd, BLKGETSIZE64, &length) != 0) return FailErrno(errno, ErrnoSource::Control);
+    if (!SectorSizeOf(d, &sectorSize) || !LengthOf(d, &length)) return false;
     const BlockDeviceInfo info = ReadBlockDeviceInfo(m_sysRoot, d.name);
-    *returned = PutDiskGeometry(out, outSize, static_cast<std::uint32_t>(sectorSize), length, info.removable);
+    *returned = PutDiskGeometry(out, outSize, sectorSize, length, info.removable);
     return *returned != 0 ? true : Fail(win::ERROR_INSUFFICIENT_BUFFER);
 }
 
 bool LinuxKernelServices::AnswerLength(const OpenDrive& d, std::uint8_t* out, std::uint32_t outSize,
                                        std::uint32_t* returned) {
     std::uint64_t length = 0;
-    if (::ioctl(d.fd, BLKGETSIZE64, &length) != 0) return FailErrno(errno, ErrnoSource::Control);
+    if (!LengthOf(d, &length)) return false;
     *returned = PutLengthInfo(out, outSize, length);
     return *returned != 0 ? true : Fail(win::ERROR_INSUFFICIENT_BUFFER);
 }
@@ -107,10 +125,9 @@ bool LinuxKernelServices::AnswerProperty(const OpenDrive& d, const std::uint8_t*
 
     const BlockDeviceInfo info = ReadBlockDeviceInfo(m_sysRoot, d.name);
     if (propertyId == win::StorageAdapterProperty) {
-        int sectorSize = 512;
-        if (::ioctl(d.fd, BLKSSZGET, &sectorSize) != 0 || sectorSize <= 0) sectorSize = 512;
-        *returned = PutAdapterDescriptor(out, outSize, info.maxTransferBytes,
-                                         static_cast<std::uint32_t>(sectorSize - 1), info.busType);
+        std::uint32_t sectorSize = 512;
+        if (!SectorSizeOf(d, &sectorSize) || sectorSize == 0) sectorSize = 512;
+        *returned = PutAdapterDescriptor(out, outSize, info.maxTransferBytes, sectorSize - 1, info.busType);
         return *returned != 0 ? true : Fail(win::ERROR_INSUFFICIENT_BUFFER);
     }
 
@@ -120,15 +137,10 @@ bool LinuxKernelServices::AnswerProperty(const OpenDrive& d, const std::uint8_t*
         // firmware to its last 4 characters, and often no serial. The drive's own IDENTIFY
         // block has them whole: the kernel's copy, else the drive asked (root only).
         std::uint8_t block[win::kAtaBlock] = {};
-        if (CachedIdentify(d.fd, block)) {
+        if (!d.probe && CachedIdentify(d.fd, block)) {
             texts = TextsFromIdentify(block, false);
         } else {
-            AtaCommand identify;
-            identify.count = 1;
-            identify.lbaLow = 1;
-            identify.command = win::ATA_IDENTIFY_DEVICE;
-            identify.dataIn = true;
-            if (SendAta(d, identify, block).ok) {
+            if (SendAta(d, helper::IdentifyCommand(), block).ok) {
                 texts = TextsFromIdentify(block, true);
             } else {
                 texts.vendor.clear();
@@ -151,15 +163,15 @@ bool LinuxKernelServices::AnswerSmart(const OpenDrive& d, std::uint32_t controlC
                                       std::uint32_t* returned) {
     const bool receive = controlCode == win::SMART_RCV_DRIVE_DATA;
     if (inSize < win::kSendCmdInLength) return Fail(win::ERROR_INVALID_PARAMETER);
-    const std::optional<AtaCommand> cmd =
-        AcceptRegisters(in + offsetof(win::SENDCMDINPARAMS, irDriveRegs),
-                        receive ? AtaCall::SmartReceive : AtaCall::SmartSend);
+    const std::optional<helper::AtaCommand> cmd =
+        helper::AcceptRegisters(in + offsetof(win::SENDCMDINPARAMS, irDriveRegs),
+                                receive ? helper::AtaCall::SmartReceive : helper::AtaCall::SmartSend);
     if (!cmd) return Fail(win::ERROR_INVALID_PARAMETER);
     const std::uint32_t answer = receive ? win::kSmartReadOutLength : win::kSendCmdOutHeader;
     if (outSize < answer) return Fail(win::ERROR_INSUFFICIENT_BUFFER);
 
     std::uint8_t data[win::kAtaBlock] = {};
-    const AtaSendResult sent = SendAta(d, *cmd, data);
+    const helper::AtaSendResult sent = SendAta(d, *cmd, data);
     std::memset(out, 0, answer);
     if (!sent.ok) {
         if (sent.err != 0) return FailErrno(sent.err, ErrnoSource::Control);
@@ -192,12 +204,13 @@ bool LinuxKernelServices::AnswerMiniport(const OpenDrive& d, const std::uint8_t*
         win::GetLe32(srb + offsetof(win::SRB_IO_CONTROL, Length)) < win::kMiniportLength) {
         return Fail(win::ERROR_INVALID_PARAMETER);
     }
-    const std::optional<AtaCommand> cmd = AcceptRegisters(regs, AtaCall::MiniportIdentify);
+    const std::optional<helper::AtaCommand> cmd =
+        helper::AcceptRegisters(regs, helper::AtaCall::MiniportIdentify);
     if (!cmd) return Fail(win::ERROR_INVALID_PARAMETER);
     if (outSize < win::kMiniportBufferLength) return Fail(win::ERROR_INSUFFICIENT_BUFFER);
 
     std::uint8_t data[win::kAtaBlock] = {};
-    const AtaSendResult sent = SendAta(d, *cmd, data);
+    const helper::AtaSendResult sent = SendAta(d, *cmd, data);
     if (!sent.ok) return FailErrno(sent.err != 0 ? sent.err : EIO, ErrnoSource::Control);
     std::memset(out, 0, win::kMiniportBufferLength);
     win::PutLe32(srb + offsetof(win::SRB_IO_CONTROL, ReturnCode), 0);
@@ -224,7 +237,7 @@ bool LinuxKernelServices::AnswerAtaPassThrough(const OpenDrive& d, const std::ui
     std::uint8_t* task = header + offsetof(Apt, CurrentTaskFile);
     std::uint8_t* previous = header + offsetof(Apt, PreviousTaskFile);
     const std::uint16_t flags = win::GetLe16(header + offsetof(Apt, AtaFlags));
-    const std::optional<AtaCommand> cmd = AcceptRegisters(task, AtaCall::PassThrough);
+    const std::optional<helper::AtaCommand> cmd = helper::AcceptRegisters(task, helper::AtaCall::PassThrough);
     if (!cmd || task[7] != 0) return Fail(win::ERROR_INVALID_PARAMETER);
     for (int i = 0; i < 8; ++i) {
         if (previous[i] != 0) return Fail(win::ERROR_INVALID_PARAMETER);
@@ -240,16 +253,16 @@ bool LinuxKernelServices::AnswerAtaPassThrough(const OpenDrive& d, const std::ui
     if (outSize < size) return Fail(win::ERROR_INSUFFICIENT_BUFFER);
 
     std::uint8_t data[win::kAtaBlock] = {};
-    const AtaSendResult sent = SendAta(d, *cmd, data);
+    const helper::AtaSendResult sent = SendAta(d, *cmd, data);
     if (!sent.ok && sent.err != 0) return FailErrno(sent.err, ErrnoSource::Control);
-    const AtaOutcome& o = sent.outcome;
+    const helper::AtaOutcome& o = sent.outcome;
     // A native address that did not come back whole cannot be given.
     if (sent.ok && cmd->needsRegisters && (!o.haveRegisters || o.extended != cmd->extend)) {
         return Fail(win::ERROR_NOT_SUPPORTED);
     }
     std::memset(task, 0, 8);
     if (sent.ok) {
-        const AtaRegistersBack& g = o.registers;
+        const helper::AtaRegistersBack& g = o.registers;
         task[0] = o.error;
         task[1] = g.count;
         task[2] = g.lbaLow;

@@ -12,11 +12,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <thread>
 
+#include "helper/drive_list.h"
+#include "helper/whole_disk.h"
 #include "platform/linux/block_device_info.h"
-#include "platform/linux/drive_list.h"
-#include "platform/linux/whole_disk.h"
 #include "platform/linux/write_ring.h"
 #include "platform/win_layouts.h"
 
@@ -38,7 +39,7 @@ LinuxKernelServices::~LinuxKernelServices() {
     // The helper closes its copies when its socket closes, after this.
     for (auto& [handle, drive] : m_handles) {
         drive.ring.reset();
-        ::close(drive.fd);
+        if (drive.fd >= 0) ::close(drive.fd);
     }
 }
 
@@ -54,9 +55,21 @@ HelperStartResult StartHelperUnlessRoot(LinuxKernelServices& ks) {
     return ks.StartHelper(PkexecPath(), DefaultHelperPath());
 }
 
-AtaSendResult LinuxKernelServices::SendAta(const OpenDrive& d, const AtaCommand& cmd, std::uint8_t* data) {
+helper::AtaSendResult LinuxKernelServices::SendAta(const OpenDrive& d, const helper::AtaCommand& cmd,
+                                                   std::uint8_t* data) {
+    if (d.probe) {
+        // A probe has the drive's IDENTIFY answer and nothing else to send to.
+        helper::AtaSendResult result;
+        if (cmd.command != win::ATA_IDENTIFY_DEVICE) {
+            result.err = EACCES;
+        } else if (d.probe->haveIdentify) {
+            std::memcpy(data, d.probe->identify.data(), d.probe->identify.size());
+            result.ok = result.outcome.ok = true;
+        }
+        return result;
+    }
     if (d.helperId != 0 && m_helper) return m_helper->SendAta(d.helperId, cmd, data);
-    return SendAtaCommand(d.fd, cmd, data);
+    return helper::SendAtaCommand(d.fd, cmd, data, helper::DriveCmdFallback::Yes);
 }
 
 bool LinuxKernelServices::Fail(std::uint32_t code) {
@@ -66,6 +79,8 @@ bool LinuxKernelServices::Fail(std::uint32_t code) {
 
 bool LinuxKernelServices::FailErrno(int err, ErrnoSource source) {
     m_lastError = m_errors.FromErrno(err, source);
+    // A helper that has ended says why in place of the socket's "Broken pipe".
+    if (err == EPIPE && m_helper && m_helper->Ended()) m_errors.Remember(m_lastError, m_helper->EndText());
     return false;
 }
 
@@ -104,22 +119,28 @@ Handle LinuxKernelServices::Open(const std::string& path, std::uint32_t desiredA
     const bool writable = (desiredAccess & win::GENERIC_WRITE) != 0;
     // The disk is opened by its kernel name, the name of the node's own number, the same way
     // with the helper and without.
-    const std::string name = KernelNameOf(m_sysRoot, before.st_rdev);
+    const std::string name = helper::KernelNameOf(m_sysRoot, before.st_rdev);
     int fd = -1;
     std::uint32_t helperId = 0;
+    std::optional<HelperClient::ProbeAnswer> probe;
     int err = ENODEV;
-    if (!name.empty() && m_helper) {
-        err = m_helper->OpenDrive(name, writable, &fd, &helperId);
+    if (!name.empty() && m_helper && writable) {
+        err = m_helper->OpenDrive(name, &fd, &helperId);
+    } else if (!name.empty() && m_helper) {
+        // Only a drive on the ATA path is asked for its IDENTIFY block, as below without a helper.
+        probe.emplace();
+        const bool ata = ReadBlockDeviceInfo(m_sysRoot, name).busType == win::BusTypeAta;
+        err = m_helper->ProbeDrive(name, ata, &*probe);
     } else if (!name.empty()) {
-        err = OpenWholeDisk(DevicePlaces{"/dev", m_sysRoot}, name,
-                            writable ? DiskOpenMode::Wipe : DiskOpenMode::Probe, &fd);
+        err = helper::OpenWholeDisk(helper::DevicePlaces{"/dev", m_sysRoot}, name,
+                                    writable ? helper::DiskOpenMode::Wipe : helper::DiskOpenMode::Probe, &fd);
     }
     if (err != 0) {
         FailErrno(err, ErrnoSource::File);
         return kInvalidHandle;
     }
-    struct stat after {};
-    if (::fstat(fd, &after) != 0 || !S_ISBLK(after.st_mode) || after.st_rdev != before.st_rdev) {
+    struct stat after = before;
+    if (!probe && (::fstat(fd, &after) != 0 || !S_ISBLK(after.st_mode) || after.st_rdev != before.st_rdev)) {
         // The node changed between the look and the open.
         ::close(fd);
         if (helperId != 0) m_helper->CloseDrive(helperId);
@@ -127,7 +148,7 @@ Handle LinuxKernelServices::Open(const std::string& path, std::uint32_t desiredA
         return kInvalidHandle;
     }
     if (m_handles.size() >= static_cast<std::size_t>(kLastHandle - kFirstHandle)) {
-        ::close(fd);
+        if (fd >= 0) ::close(fd);
         if (helperId != 0) m_helper->CloseDrive(helperId);
         Fail(win::ERROR_TOO_MANY_OPEN_FILES);
         return kInvalidHandle;
@@ -142,6 +163,7 @@ Handle LinuxKernelServices::Open(const std::string& path, std::uint32_t desiredA
     drive.name = WholeDiskName(m_sysRoot, major(after.st_rdev), minor(after.st_rdev));
     drive.writable = writable;
     drive.helperId = helperId;
+    drive.probe = std::move(probe);
     m_handles.emplace(handle, std::move(drive));
     Succeed();
     return handle;
@@ -156,7 +178,7 @@ bool LinuxKernelServices::Close(Handle handle) {
     if (it->second.helperId != 0 && m_helper) m_helper->CloseDrive(it->second.helperId);
     m_handles.erase(it);
     // The descriptor is gone whatever close says; an error is still worth telling.
-    if (::close(fd) != 0) return FailErrno(errno, ErrnoSource::File);
+    if (fd >= 0 && ::close(fd) != 0) return FailErrno(errno, ErrnoSource::File);
     return Succeed();
 }
 
@@ -237,9 +259,9 @@ bool LinuxKernelServices::IsDirect(Handle handle) const {
 }
 
 std::string LinuxKernelServices::DrivePath(unsigned driveNumber) {
-    if (driveNumber == 0) m_drives = ListDriveNames(m_sysRoot);
+    if (driveNumber == 0) m_drives = helper::ListDriveNames(m_sysRoot);
     if (driveNumber >= m_drives.size()) return {};
-    return DevicePathOf(m_drives[driveNumber]);
+    return helper::DevicePathOf(m_drives[driveNumber]);
 }
 
 bool LinuxKernelServices::Counter(std::int64_t* value) {

@@ -12,19 +12,22 @@
 // the device allows it.
 //
 // Run as an ordinary user with the drive helper attached (StartHelper), the opens and the ATA
-// commands go through the helper, which runs as root; everything else is done here on the
-// descriptor the helper hands over.
+// commands go through the helper, which runs as root. A read open (the probe) gets the helper's
+// answers, not a descriptor: its size, sector size and IDENTIFY block come from the helper, the
+// rest from sysfs. The read-write open gets the drive's descriptor, and everything else is done
+// here on it.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "helper/helper_client.h"
+#include "helper/ata_pass_through.h"
 #include "platform/kernel_services.h"
-#include "platform/linux/ata_pass_through.h"
+#include "platform/linux/helper_client.h"
 #include "platform/linux/linux_errors.h"
 #include "platform/linux/periodic_timers.h"
 
@@ -98,15 +101,21 @@ class LinuxKernelServices : public KernelServices {
         int fd = -1;
         std::string name;  // kernel name of the whole disk, for its sysfs attributes
         bool writable = false;
-        std::uint32_t helperId = 0;       // the helper's copy of the descriptor, 0 without a helper
+        std::uint32_t helperId = 0;  // the helper's copy of the descriptor, 0 without a helper
+        // A read open through the helper: fd is -1 and the helper's answers stand in for it.
+        std::optional<HelperClient::ProbeAnswer> probe;
         std::unique_ptr<WriteRing> ring;  // queued writes, between OpenWriteQueue and CloseWriteQueue
     };
 
     bool Fail(std::uint32_t code);
     bool FailErrno(int err, ErrnoSource source);
+    // The drive's size in bytes and logical sector size: the helper's answer for a probe, else
+    // the block device's; false (last error set) when the device cannot say.
+    bool LengthOf(const OpenDrive& d, std::uint64_t* length);
+    bool SectorSizeOf(const OpenDrive& d, std::uint32_t* sectorSize);
     bool Succeed();
     OpenDrive* Find(Handle handle);
-    AtaSendResult SendAta(const OpenDrive& d, const AtaCommand& cmd, std::uint8_t* data);
+    helper::AtaSendResult SendAta(const OpenDrive& d, const helper::AtaCommand& cmd, std::uint8_t* data);
     // Takes O_DIRECT off a descriptor that has it, for a write the kernel refused with EINVAL;
     // false when the descriptor was not direct or keeps the flag.
     static bool LeaveDirectIo(const OpenDrive& d);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace orm::lnx {
+namespace orm::helper {
 
 // The attribute's text without trailing blanks and line breaks; nullopt if it cannot be read.
 std::optional<std::string> ReadAttr(const std::string& path);
@@ -17,4 +17,4 @@ std::vector<std::uint8_t> ReadBinaryAttr(const std::string& path, std::size_t ma
 // The canonical path behind a sysfs link; empty if it does not resolve.
 std::string ResolvePath(const std::string& path);
 
-}  // namespace orm::lnx
+}  // namespace orm::helper

@@ -1,4 +1,4 @@
-#include "helper/helper_client.h"
+#include "platform/linux/helper_client.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -59,10 +59,13 @@ const char* PkexecPath() {
     return ORMANDEL_PKEXEC_PATH;
 }
 
-std::string HelperPathFor(const std::string& exePath) {
+std::string HelperPathFor([[maybe_unused]] const std::string& exePath) {
+#ifdef ORMANDEL_BUILD_DIR
     // A program run from its build tree takes the helper built with it, even where a package
-    // is installed too: the two speak the same version of the frames.
+    // is installed too: the two speak the same version of the frames. Packaged programs are
+    // built without this, so that they name no folder of the machine that built them.
     if (exePath.starts_with(std::string(ORMANDEL_BUILD_DIR) + "/")) return ORMANDEL_HELPER_BUILD_PATH;
+#endif
     return ORMANDEL_HELPER_INSTALLED_PATH;
 }
 
@@ -81,6 +84,7 @@ void HelperClient::Shut() {
     m_socket = -1;
     if (m_pid > 0) WaitFor(m_pid);
     m_pid = -1;
+    m_running = false;
 }
 
 HelperStartResult HelperClient::Start(const std::string& pkexec, const std::string& helperPath) {
@@ -134,6 +138,7 @@ HelperStartResult HelperClient::Start(const std::string& pkexec, const std::stri
 
     helper::Answer ready;
     if (Exchange({}, &ready, nullptr) && ready.opcode == helper::kReady && ready.err == 0) {
+        m_running = true;
         result.status = HelperStart::Started;
         return result;
     }
@@ -156,11 +161,17 @@ bool HelperClient::Exchange(const std::vector<std::uint8_t>& request, helper::An
         do {
             n = ::send(m_socket, request.data(), request.size(), MSG_NOSIGNAL);
         } while (n < 0 && errno == EINTR);
-        if (n != static_cast<ssize_t>(request.size())) return false;
+        if (n != static_cast<ssize_t>(request.size())) {
+            NoteEnd();
+            return false;
+        }
     }
     std::uint8_t buffer[helper::kAnswerSize + 1];
     const helper::Packet packet = helper::ReceivePacket(m_socket, buffer, sizeof buffer);
-    if (packet.size <= 0) return false;
+    if (packet.size <= 0) {
+        NoteEnd();
+        return false;
+    }
     // Exactly one descriptor may come, and only where one is expected; any other is closed.
     const int fd = packet.fds.empty() ? -1 : packet.fds.front();
     for (std::size_t i = 1; i < packet.fds.size(); ++i) ::close(packet.fds[i]);
@@ -173,14 +184,51 @@ bool HelperClient::Exchange(const std::vector<std::uint8_t>& request, helper::An
     return true;
 }
 
-int HelperClient::OpenDrive(const std::string& name, bool forWipe, int* fd, std::uint32_t* id) {
+void HelperClient::NoteEnd() {
+    // Before Ready, Start reads pkexec's status itself.
+    if (!m_running) return;
+    m_running = false;
+    ::close(m_socket);
+    m_socket = -1;
+    m_endStatus = WaitFor(m_pid);
+    m_pid = -1;
+    m_ended = true;
+}
+
+std::string HelperClient::EndText() const {
+    if (!m_ended) return {};
+    const int s = m_endStatus;
+    if (s != -1 && WIFSIGNALED(s))
+        return "The drive helper was ended by signal " + std::to_string(WTERMSIG(s)) + ".";
+    const int code = s == -1 ? -1 : WEXITSTATUS(s);
+    if (code == 0) return "The drive helper ended: its connection to Ormandel was closed.";
+    if (code == helper::kExitViolation) {
+        return "The drive helper ended because it was sent a request it does not take (exit code " +
+               std::to_string(code) + ").";
+    }
+    return "The drive helper ended (exit code " + std::to_string(code) + ").";
+}
+
+int HelperClient::ProbeDrive(const std::string& name, bool identify, ProbeAnswer* answer) {
+    if (!helper::IsKernelName(name)) return EINVAL;
+    helper::Answer a;
+    if (!Exchange(helper::ProbeRequest(name, identify), &a, nullptr)) return EPIPE;
+    if (a.opcode != helper::kProbe) return EPROTO;
+    if (a.err != 0) return a.err;
+    answer->sizeBytes = a.sizeBytes;
+    answer->sectorSize = a.sectorSize;
+    answer->haveIdentify = identify && a.ataOk;
+    if (answer->haveIdentify) answer->identify = a.data;
+    return 0;
+}
+
+int HelperClient::OpenDrive(const std::string& name, int* fd, std::uint32_t* id) {
     *fd = -1;
     if (!helper::IsKernelName(name)) return EINVAL;
     helper::Answer a;
     int received = -1;
-    if (!Exchange(helper::OpenRequest(forWipe, name), &a, &received)) return EPIPE;
-    const helper::Opcode expected = forWipe ? helper::kOpenForWipe : helper::kOpenForProbe;
-    if (a.opcode != expected || (a.err == 0) != (received >= 0)) {
+    if (!Exchange(helper::OpenRequest(name), &a, &received)) return EPIPE;
+    if (a.opcode != helper::kOpenForWipe || (a.err == 0) != (received >= 0)) {
         if (received >= 0) ::close(received);
         return EPROTO;
     }
@@ -190,8 +238,9 @@ int HelperClient::OpenDrive(const std::string& name, bool forWipe, int* fd, std:
     return 0;
 }
 
-AtaSendResult HelperClient::SendAta(std::uint32_t id, const AtaCommand& cmd, std::uint8_t* data) {
-    AtaSendResult result;
+helper::AtaSendResult HelperClient::SendAta(std::uint32_t id, const helper::AtaCommand& cmd,
+                                            std::uint8_t* data) {
+    helper::AtaSendResult result;
     const std::uint8_t regs[helper::kRegsSize] = {cmd.features, cmd.count,
                                                   cmd.lbaLow,   cmd.lbaMid,
                                                   cmd.lbaHigh,  static_cast<std::uint8_t>(0xA0 | cmd.lbaBit),

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace orm::lnx {
+namespace orm::helper {
 
 // Where device nodes and sysfs are; tests point them at trees of their own.
 struct DevicePlaces {
@@ -34,4 +34,4 @@ int OpenWholeDisk(const DevicePlaces& places, const std::string& name, DiskOpenM
 // sysfs's dev/block links; empty when sysfs does not know it.
 std::string KernelNameOf(const std::string& sysRoot, dev_t device);
 
-}  // namespace orm::lnx
+}  // namespace orm::helper

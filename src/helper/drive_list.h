@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace orm::lnx {
+namespace orm::helper {
 
 // Natural order of kernel disk names. Names are grouped by family first: hd, sd (ATA and
 // SCSI disks), nvme, vd, xvd, mmcblk, loop, then any other name. Within a family, and between
@@ -30,4 +30,4 @@ std::string DevicePathOf(const std::string& name);
 // /sys/block gives an empty list.
 std::vector<std::string> ListDriveNames(const std::string& sysRoot);
 
-}  // namespace orm::lnx
+}  // namespace orm::helper

@@ -1,11 +1,11 @@
-#include "platform/linux/sysfs_attr.h"
+#include "helper/sysfs_attr.h"
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
-namespace orm::lnx {
+namespace orm::helper {
 
 std::optional<std::string> ReadAttr(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -35,4 +35,4 @@ std::string ResolvePath(const std::string& path) {
     return ec ? std::string() : resolved.string();
 }
 
-}  // namespace orm::lnx
+}  // namespace orm::helper

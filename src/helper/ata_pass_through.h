@@ -1,6 +1,6 @@
 // The ATA commands of the SMART control calls and of IOCTL_ATA_PASS_THROUGH, sent to a Linux
-// disk with SG_IO and the SCSI ATA PASS-THROUGH(16) command (or, where SG_IO is refused, the
-// older HDIO_DRIVE_CMD).
+// disk with SG_IO and the SCSI ATA PASS-THROUGH(16) command (or, for the program run as root
+// where SG_IO is refused, the older HDIO_DRIVE_CMD).
 // The register checks, the command block and the reading of the answer are pure functions.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace orm::lnx {
+namespace orm::helper {
 
 // The control call a register block came with; each takes only its own commands.
 enum class AtaCall {
@@ -99,10 +99,18 @@ struct AtaSendResult {
     AtaOutcome outcome;
 };
 
+// Whether a drive that takes no SG_IO gets the command through HDIO_DRIVE_CMD. The helper never
+// does: that ioctl takes any non-data ATA command and needs CAP_SYS_ADMIN, which the helper
+// gives up. The program run as root keeps it.
+enum class DriveCmdFallback { No, Yes };
+
 // Sends cmd to the disk open on fd; for a data-in command, data receives the 512 bytes (and
 // is left untouched on failure). Needs CAP_SYS_RAWIO (root) for SG_IO and CAP_SYS_ADMIN for
 // HDIO_DRIVE_CMD; without them the call fails with EPERM or EACCES. A command that needs its
 // registers back is not tried through HDIO_DRIVE_CMD, which returns only status and error.
-AtaSendResult SendAtaCommand(int fd, const AtaCommand& cmd, std::uint8_t* data);
+AtaSendResult SendAtaCommand(int fd, const AtaCommand& cmd, std::uint8_t* data, DriveCmdFallback fallback);
 
-}  // namespace orm::lnx
+// IDENTIFY DEVICE as the program sends it (drive/head 0xA0): one 512-byte block in.
+AtaCommand IdentifyCommand();
+
+}  // namespace orm::helper

@@ -1,4 +1,4 @@
-#include "platform/linux/ata_pass_through.h"
+#include "helper/ata_pass_through.h"
 
 #include <linux/hdreg.h>
 #include <scsi/sg.h>
@@ -10,7 +10,7 @@
 
 #include "platform/win_layouts.h"
 
-namespace orm::lnx {
+namespace orm::helper {
 
 namespace {
 
@@ -209,7 +209,16 @@ std::array<std::uint8_t, 4> BuildDriveCmdArgs(const AtaCommand& cmd) {
     return {cmd.command, cmd.lbaLow, cmd.features, static_cast<std::uint8_t>(cmd.dataIn ? 1 : 0)};
 }
 
-AtaSendResult SendAtaCommand(int fd, const AtaCommand& cmd, std::uint8_t* data) {
+AtaCommand IdentifyCommand() {
+    AtaCommand identify;
+    identify.count = 1;
+    identify.lbaLow = 1;
+    identify.command = win::ATA_IDENTIFY_DEVICE;
+    identify.dataIn = true;
+    return identify;
+}
+
+AtaSendResult SendAtaCommand(int fd, const AtaCommand& cmd, std::uint8_t* data, DriveCmdFallback fallback) {
     AtaSendResult result;
     std::array<std::uint8_t, 16> cdb = BuildAta16Cdb(cmd);
     std::uint8_t block[win::kAtaBlock] = {};
@@ -240,7 +249,7 @@ AtaSendResult SendAtaCommand(int fd, const AtaCommand& cmd, std::uint8_t* data) 
         return result;
     }
     const int sgErr = errno;
-    if (!SgIoNotTaken(sgErr) || cmd.needsRegisters) {
+    if (!SgIoNotTaken(sgErr) || cmd.needsRegisters || fallback == DriveCmdFallback::No) {
         result.err = sgErr;
         return result;
     }
@@ -269,4 +278,4 @@ AtaSendResult SendAtaCommand(int fd, const AtaCommand& cmd, std::uint8_t* data) 
     return result;
 }
 
-}  // namespace orm::lnx
+}  // namespace orm::helper

@@ -1,4 +1,4 @@
-#include "platform/linux/whole_disk.h"
+#include "helper/whole_disk.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <optional>
 
-#include "platform/linux/sysfs_attr.h"
+#include "helper/sysfs_attr.h"
 
-namespace orm::lnx {
+namespace orm::helper {
 
 namespace {
 
@@ -83,4 +83,4 @@ std::string KernelNameOf(const std::string& sysRoot, dev_t device) {
     return resolved.substr(resolved.find_last_of('/') + 1);
 }
 
-}  // namespace orm::lnx
+}  // namespace orm::helper

@@ -1,4 +1,4 @@
-#include "platform/linux/drive_list.h"
+#include "helper/drive_list.h"
 
 #include <algorithm>
 #include <array>
@@ -6,9 +6,9 @@
 #include <string_view>
 #include <system_error>
 
-#include "platform/linux/sysfs_attr.h"
+#include "helper/sysfs_attr.h"
 
-namespace orm::lnx {
+namespace orm::helper {
 
 namespace {
 
@@ -118,4 +118,4 @@ std::vector<std::string> ListDriveNames(const std::string& sysRoot) {
     return names;
 }
 
-}  // namespace orm::lnx
+}  // namespace orm::helper
