@@ -123,7 +123,10 @@ inline std::string MainEffects(const MainRow& row, MainFace& face, sim::SimPlatf
     if (face.WindowUp() && log != logBefore) {  // a window that has gone took its memos with it
         const auto lines = [](const std::string& text) { return std::count(text.begin(), text.end(), '\n'); };
         add("log+" + std::to_string(lines(log) - lines(logBefore)) + ":" +
-            (log.find(kWipeDoneText, logBefore.size()) != std::string::npos ? "done" : "other"));
+            (log.find("Device size: 70,000 sectors", logBefore.size()) != std::string::npos &&
+                     log.find(kWipeDoneText, logBefore.size()) != std::string::npos
+                 ? "done"
+                 : "other"));
     }
     if (face.Progress() != 0) add("progress:" + std::to_string(face.Progress()));
     if (face.SmartLog().find("SMART Attributes for") != std::string::npos) add("smart");
