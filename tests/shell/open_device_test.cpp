@@ -172,9 +172,8 @@ TEST_P(OpenSwappedDrive, OnlyTheListedDriveOpens) {
         EXPECT_FALSE(details.lines.empty());
         return;
     }
-    ASSERT_EQ(fatal.calls.size(), 1u) << "one box, not the probe's own fatal error";
-    EXPECT_EQ(fatal.calls[0].first, c.fatalText);
-    EXPECT_EQ(fatal.calls[0].second, "Error");
+    EXPECT_EQ(fatal.calls, (std::vector<std::pair<std::string, std::string>>{{c.fatalText, "Error"}}))
+        << "one box, not the probe's own";
     EXPECT_EQ(state.DeviceHandle, kNoHandle);
     EXPECT_TRUE(view.panel1.empty());
     EXPECT_TRUE(details.lines.empty());

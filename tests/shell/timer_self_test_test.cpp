@@ -101,9 +101,7 @@ TEST_F(TimerSelfTestOnSim, TimerThatNeverTicksFailsWithinItsBound) {
 TEST_F(TimerSelfTestOnSim, CounterReadingZeroAtFirstReadIsTimerError) {
     sim.FailRead(1, 0);
     EXPECT_EQ(Run(), TimerTry::Fatal);
-    ASSERT_EQ(fatal.calls.size(), 1u);
-    EXPECT_EQ(fatal.calls[0].first, "Timer error");
-    EXPECT_EQ(fatal.calls[0].second, "Timer");
+    EXPECT_EQ(fatal.calls, (std::vector<std::pair<std::string, std::string>>{{"Timer error", "Timer"}}));
     EXPECT_EQ(sim.Reads(), 1) << "nothing is read after the failure";
     EXPECT_EQ(sim.RunningTimers(), 0);
 }
