@@ -144,15 +144,35 @@ class SeamIdentify : public ::testing::Test {
     WindowsKernelServices ks{calls};
 };
 
-TEST_F(SeamIdentify, AnsweredMiniportIsPassedOnAlone) {
-    Drive drive;
-    drive.miniportAnswers = true;
-    drive.miniportReturned = 556;
-    Use(drive);
-    AtaBlock data{};
-    ASSERT_TRUE(AtaIdentify(ks, 9, 0, data));
-    EXPECT_EQ(data, drive.data);
-    EXPECT_EQ(Codes(), std::vector<DWORD>{kMiniport});
+// Each way of fetching IDENTIFY that answers in full gives the drive's block; the calls stop there.
+TEST_F(SeamIdentify, TheFirstWayThatAnswersInFullGivesTheBlock) {
+    const struct {
+        const char* what;
+        Drive drive;
+        std::vector<DWORD> codes;
+    } cases[] = {
+        {"miniport answers", {.miniportAnswers = true, .miniportReturned = 556}, {kMiniport}},
+        {"short miniport answer",
+         {.miniportAnswers = true, .miniportReturned = 555, .smartAnswers = true},
+         {kMiniport, kApt, kSmartReceive}},
+        {"short pass-through answer",
+         {.passThroughAnswers = true,
+          .passThroughReturned = 48 + 511,
+          .smartAnswers = true,
+          .data = Pattern(80)},
+         {kMiniport, kApt, kSmartReceive}},
+        {"SMART answer without header: taken from offset 0",
+         {.smartAnswers = true, .smartReturned = 512},
+         {kMiniport, kApt, kSmartReceive}},
+    };
+    for (const auto& c : cases) {
+        calls.controls.clear();
+        Use(c.drive);
+        AtaBlock data{};
+        ASSERT_TRUE(AtaIdentify(ks, 9, 0, data)) << c.what;
+        EXPECT_EQ(data, c.drive.data) << c.what;
+        EXPECT_EQ(Codes(), c.codes) << c.what;
+    }
 }
 
 TEST_F(SeamIdentify, PassThroughRequestCarriesTheMiniportsTaskFile) {
@@ -211,29 +231,6 @@ TEST_F(SeamIdentify, DriveZeroGetsA0AndDriveNumberZero) {
     EXPECT_EQ(calls.controls[1].input[40 + 5], 0xA0);
     EXPECT_EQ(calls.controls[2].input[4 + 5], 0xA0);
     EXPECT_EQ(calls.controls[2].input[12], 0);
-}
-
-TEST_F(SeamIdentify, SmartAnswerWithoutHeaderIsTakenFromOffsetZero) {
-    Drive drive;
-    drive.smartAnswers = true;
-    drive.smartReturned = 512;
-    Use(drive);
-    AtaBlock data{};
-    ASSERT_TRUE(AtaIdentify(ks, 9, 0, data));
-    EXPECT_EQ(data, drive.data);
-}
-
-TEST_F(SeamIdentify, ShortPassThroughAnswerFallsToSmart) {
-    Drive drive;
-    drive.passThroughAnswers = true;
-    drive.passThroughReturned = 48 + 511;
-    drive.smartAnswers = true;
-    drive.data = Pattern(80);
-    Use(drive);
-    AtaBlock data{};
-    ASSERT_TRUE(AtaIdentify(ks, 9, 0, data));
-    EXPECT_EQ(Codes(), (std::vector<DWORD>{kMiniport, kApt, kSmartReceive}));
-    EXPECT_EQ(data, drive.data);
 }
 
 // The miniport request of the program with `command` in its command register.
@@ -313,17 +310,6 @@ TEST_F(SeamIdentify, AnswerIsInTheMiniportLayout) {
     EXPECT_TRUE(std::all_of(buffer.begin() + 32, buffer.begin() + 44, [](std::uint8_t b) { return b == 0; }));
     EXPECT_TRUE(std::equal(drive.data.begin(), drive.data.end(), buffer.begin() + 44));
     EXPECT_TRUE(std::all_of(buffer.begin() + 556, buffer.end(), [](std::uint8_t b) { return b == 0; }));
-}
-
-TEST_F(SeamIdentify, ShortMiniportAnswerIsAlsoFetchedAnotherWay) {
-    Drive drive;
-    drive.miniportAnswers = true;
-    drive.miniportReturned = 555;
-    drive.smartAnswers = true;
-    Use(drive);
-    AtaBlock data{};
-    ASSERT_TRUE(AtaIdentify(ks, 9, 0, data));
-    EXPECT_EQ(Codes(), (std::vector<DWORD>{kMiniport, kApt, kSmartReceive}));
 }
 
 TEST_F(SeamIdentify, WhenEveryWayFailsTheMiniportFailureIsReported) {
