@@ -172,20 +172,13 @@ TEST_F(Probe, ModelFirmwareSerialAndRemovable) {
         .Sectors(10)
         .Product("WDC WD800JB-00JJC0")
         .Revision("05.01C05")
-        .Serial(
-            "20202020202020202020"
-            "4457572D414331563332");
+        .Serial("202020202020202020204457572D414331563332");
     sim.AddDrive(2)
         .Sectors(10)
         .Vendor("USB")
         .Product("Stick")
         .Revision("123456789")
-        .Serial(
-            "abcdefghij"
-            "klmnopqrst"
-            "uvwxyz0123"
-            "456789ABCD"
-            "EFGHI")
+        .Serial("abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHI")
         .Removable();
     ASSERT_TRUE(Run());
     const auto& a = state.Record(1);
