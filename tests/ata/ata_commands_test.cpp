@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "ata/ata_commands.h"
@@ -153,21 +154,35 @@ TEST_F(AtaCommands, IdentifyRequestForDrive0And1) {
     }
 }
 
-TEST_F(AtaCommands, SmartReadFullAnswerIsTheDataBehindTheHeader) {
-    const Handle h = OpenDrive();
-    AtaBlock data{};
-    ASSERT_TRUE(SmartReadData(sim, h, 0, data));
-    EXPECT_EQ(OnlyControl().bytes, 528u);
-    EXPECT_EQ(data, SmartFixture());
-}
-
-TEST_F(AtaCommands, SmartReadOf512BytesWithoutHeaderIsTheWholeAnswer) {
-    sim.Drive(kDrive).faults.smartReadReturns = 512;
-    sim.Drive(kDrive).faults.smartReadNoHeader = true;
-    const Handle h = OpenDrive();
-    AtaBlock data{};
-    ASSERT_TRUE(SmartReadData(sim, h, 0, data));
-    EXPECT_EQ(data, SmartFixture());
+// A full answer, or 512 bytes without the header, is the data; anything else leaves the buffer alone.
+TEST_F(AtaCommands, SmartReadAnswersThatAreTakenAndThoseThatAreNot) {
+    struct {
+        const char* what;
+        std::optional<std::uint32_t> returns;
+        bool noHeader, fails, ok;
+    } const cases[] = {
+        {"full answer", std::nullopt, false, false, true},
+        {"512 bytes without header", 512, true, false, true},
+        {"511 bytes", 511, false, false, false},
+        {"failed call", std::nullopt, false, true, false},
+        {"600 bytes, beyond the buffer", 600, false, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::DriveFaults& faults = sim.Drive(kDrive).faults;
+        faults.smartReadReturns = c.returns;
+        faults.smartReadNoHeader = c.noHeader;
+        faults.controlFails.clear();
+        if (c.fails) faults.controlFails[{win::SMART_RCV_DRIVE_DATA, std::nullopt}] = win::ERROR_IO_DEVICE;
+        const Handle h = OpenDrive();
+        AtaBlock data = Sentinel();
+        EXPECT_EQ(SmartReadData(sim, h, 0, data), c.ok);
+        EXPECT_EQ(data, c.ok ? SmartFixture() : Sentinel());
+        if (!c.returns && !c.fails) {
+            EXPECT_EQ(OnlyControl().bytes, 528u);
+        }
+        sim.Close(h);
+    }
 }
 
 TEST_F(AtaCommands, SmartReadWindowEndsWhereTheReturnedBytesEnd) {
@@ -181,27 +196,6 @@ TEST_F(AtaCommands, SmartReadWindowEndsWhereTheReturnedBytesEnd) {
     EXPECT_EQ(data[0], 0x00) << "cBufferSize 512 = 00 02 00 00";
     EXPECT_EQ(data[1], 0x02);
     EXPECT_TRUE(std::equal(smart.begin(), smart.end() - 16, data.begin() + 16));
-}
-
-TEST_F(AtaCommands, ShortOrFailedSmartReadLeavesTheBufferAlone) {
-    sim.Drive(kDrive).faults.smartReadReturns = 511;
-    Handle h = OpenDrive();
-    AtaBlock data = Sentinel();
-    EXPECT_FALSE(SmartReadData(sim, h, 0, data));
-    EXPECT_EQ(data, Sentinel());
-
-    sim.Drive(kDrive).faults.smartReadReturns.reset();
-    sim.Drive(kDrive).faults.controlFails[{win::SMART_RCV_DRIVE_DATA, std::nullopt}] = win::ERROR_IO_DEVICE;
-    EXPECT_FALSE(SmartReadData(sim, h, 0, data));
-    EXPECT_EQ(data, Sentinel());
-}
-
-TEST_F(AtaCommands, SmartReadCountBeyondTheBufferIsRefused) {
-    sim.Drive(kDrive).faults.smartReadReturns = 600;
-    const Handle h = OpenDrive();
-    AtaBlock data = Sentinel();
-    EXPECT_FALSE(SmartReadData(sim, h, 0, data));
-    EXPECT_EQ(data, Sentinel());
 }
 
 TEST_F(AtaCommands, IdentifyAnswerOf556IsEnough555IsNot) {

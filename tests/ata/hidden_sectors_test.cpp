@@ -44,17 +44,8 @@ TEST(HiddenSectors, FoundOnlyWhereTheDriveCanTell) {
         {"native address below the reported size", true, kHpa, kNoDco, kN - 10, {}, 0, {}, {}, {}, {0x27}},
         {"native address all ones", true, kHpa, kNoDco, 0xFFFFFFFFFFFFu, {}, 0, {}, {}, {}, {0x27}},
         {"overlay beyond 48 bits", true, kHpa, kDco, {}, std::uint64_t{1} << 50, 0, 0, {}, kN, {0x27, 0xB1}},
-        {"28-bit: address 27:24 in the device register",
-         false,
-         kHpa,
-         0,
-         0x0200FFFF,
-         {},
-         0,
-         0x02010000 - kN28,
-         {},
-         0x02010000,
-         {0xF8}},
+        // Address bits 27:24 come back in the device register.
+        {"28-bit drive", false, kHpa, 0, 0x0200FFFF, {}, 0, 0x02010000 - kN28, {}, 0x02010000, {0xF8}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "ata/ide_passport.h"
 #include "platform/sim/ata_blocks.h"
@@ -15,30 +16,17 @@ using sim::IdentifyBlock;
 
 TEST(DecodeIdentifyData, AllZeroBlockGivesEmptyRecordWithSectorSize512) {
     const T_IDE_PASSPORT r = DecodeIdentifyData(AtaBlock{});
-    EXPECT_EQ(r.Model, "");
-    EXPECT_EQ(r.FirmwareRevision, "");
-    EXPECT_EQ(r.SerialNumber, "");
-    EXPECT_FALSE(r.LbaSupported);
-    EXPECT_FALSE(r.Lba48Supported);
-    EXPECT_EQ(r.LbaSectors, 0);
-    EXPECT_EQ(r.Lba48Sectors, 0);
-    EXPECT_EQ(r.TotalSectors, 0);
-    EXPECT_EQ(r.MaxMultipleSectors, 0);
-    EXPECT_FALSE(r.SecuritySupported);
-    EXPECT_FALSE(r.SecurityLocked);
-    EXPECT_FALSE(r.SecurityLevelMaximum);
-    EXPECT_FALSE(r.HpaSupported);
-    EXPECT_FALSE(r.SmartSupported);
-    EXPECT_FALSE(r.SmartEnabled);
-    EXPECT_FALSE(r.AamSupported);
-    EXPECT_FALSE(r.UdmaValid);
-    EXPECT_EQ(r.UdmaSupportedMode, 0);
-    EXPECT_EQ(r.UdmaSelectedMode, 0);
-    EXPECT_EQ(r.BufferSize, 0u);
+    EXPECT_EQ((std::vector<std::string>{r.Model, r.FirmwareRevision, r.SerialNumber}),
+              std::vector<std::string>(3, ""));
+    EXPECT_EQ((std::vector<bool>{r.LbaSupported, r.Lba48Supported, r.SecuritySupported, r.SecurityLocked,
+                                 r.SecurityLevelMaximum, r.HpaSupported, r.SmartSupported, r.SmartEnabled,
+                                 r.AamSupported, r.UdmaValid, r.QueuingSupported, r.StreamingSupported}),
+              std::vector<bool>(12, false));
+    EXPECT_EQ(
+        (std::vector<std::int64_t>{r.LbaSectors, r.Lba48Sectors, r.TotalSectors, r.MaxMultipleSectors,
+                                   r.UdmaSupportedMode, r.UdmaSelectedMode, r.BufferSize, r.QueueDepth}),
+        std::vector<std::int64_t>(8, 0));
     EXPECT_EQ(r.SectorSize, 512);
-    EXPECT_FALSE(r.QueuingSupported);
-    EXPECT_EQ(r.QueueDepth, 0);
-    EXPECT_FALSE(r.StreamingSupported);
 }
 
 // Bytes written straight into the block, in the order the drive sends them.
@@ -184,18 +172,14 @@ TEST(DecodeIdentifyData, FeatureFlags) {
 
     const T_IDE_PASSPORT r = DecodeIdentifyData(
         IdentifyBlock().Word(82, 0x0401).Word(83, 0x0200).Word(84, 0x0010).Word(85, 0x0001).Build());
-    EXPECT_TRUE(r.SmartSupported);
-    EXPECT_TRUE(r.SmartEnabled);
-    EXPECT_TRUE(r.HpaSupported);
-    EXPECT_TRUE(r.AamSupported);
-    EXPECT_TRUE(r.StreamingSupported);
+    EXPECT_EQ((std::vector<bool>{r.SmartSupported, r.SmartEnabled, r.HpaSupported, r.AamSupported,
+                                 r.StreamingSupported}),
+              std::vector<bool>(5, true));
 
     const T_IDE_PASSPORT off = DecodeIdentifyData(IdentifyBlock().Word(82, 0x0001).Build());
-    EXPECT_TRUE(off.SmartSupported);
-    EXPECT_FALSE(off.SmartEnabled);
-    EXPECT_FALSE(off.HpaSupported);
-    EXPECT_FALSE(off.AamSupported);
-    EXPECT_FALSE(off.StreamingSupported);
+    EXPECT_EQ((std::vector<bool>{off.SmartSupported, off.SmartEnabled, off.HpaSupported, off.AamSupported,
+                                 off.StreamingSupported}),
+              (std::vector<bool>{true, false, false, false, false}));
 }
 
 TEST(DecodeIdentifyData, QueueDepthIsWord75Unmasked) {
@@ -213,24 +197,22 @@ TEST(DecodeIdentifyData, QueueDepthIsWord75Unmasked) {
 }
 
 TEST(DecodeIdentifyData, UltraDmaModes) {
-    const T_IDE_PASSPORT valid =
-        DecodeIdentifyData(IdentifyBlock().Word(88, 0x207F).SetBits(49, 0x0100).SetBits(53, 0x0004).Build());
-    EXPECT_TRUE(valid.UdmaValid);
-    EXPECT_EQ(valid.UdmaSupportedMode, 6);
-    EXPECT_EQ(valid.UdmaSelectedMode, 5);
-
-    const T_IDE_PASSPORT noWord88 =
-        DecodeIdentifyData(IdentifyBlock().Word(88, 0x207F).SetBits(49, 0x0100).Build());
-    EXPECT_FALSE(noWord88.UdmaValid);
-    EXPECT_EQ(noWord88.UdmaSupportedMode, 0);
-    EXPECT_EQ(noWord88.UdmaSelectedMode, 0);
-
-    // Bits 7 and 15 are not modes.
-    const T_IDE_PASSPORT high =
-        DecodeIdentifyData(IdentifyBlock().Word(88, 0x8080).SetBits(49, 0x0100).SetBits(53, 0x0004).Build());
-    EXPECT_TRUE(high.UdmaValid);
-    EXPECT_EQ(high.UdmaSupportedMode, 0);
-    EXPECT_EQ(high.UdmaSelectedMode, 0);
+    struct {
+        std::uint16_t word88, word53;
+        bool valid;
+        int supported, selected;
+    } const cases[] = {
+        {0x207F, 0x0004, true, 6, 5},
+        {0x207F, 0x0000, false, 0, 0},  // word 88 not valid
+        {0x8080, 0x0004, true, 0, 0},   // bits 7 and 15 are not modes
+    };
+    for (const auto& c : cases) {
+        const T_IDE_PASSPORT r = DecodeIdentifyData(
+            IdentifyBlock().Word(88, c.word88).SetBits(49, 0x0100).SetBits(53, c.word53).Build());
+        EXPECT_EQ(r.UdmaValid, c.valid) << c.word88;
+        EXPECT_EQ(r.UdmaSupportedMode, c.supported) << c.word88;
+        EXPECT_EQ(r.UdmaSelectedMode, c.selected) << c.word88;
+    }
 }
 
 TEST(DecodeIdentifyData, BufferSizeAndMultiple) {

@@ -44,10 +44,7 @@ TEST(BusType, FromTheSysfsPathOfTheDisk) {
 TEST(ScsiAddressText, ParsesHostChannelTargetLun) {
     const std::optional<ScsiAddress> a = ParseScsiAddress("1:0:1:0");
     ASSERT_TRUE(a);
-    EXPECT_EQ(a->host, 1);
-    EXPECT_EQ(a->channel, 0);
-    EXPECT_EQ(a->target, 1);
-    EXPECT_EQ(a->lun, 0);
+    EXPECT_EQ((std::vector<int>{a->host, a->channel, a->target, a->lun}), (std::vector<int>{1, 0, 1, 0}));
     EXPECT_FALSE(ParseScsiAddress("nvme0"));
     EXPECT_FALSE(ParseScsiAddress("1:0:1"));
     EXPECT_FALSE(ParseScsiAddress("1:0:1:0x"));
@@ -88,10 +85,9 @@ TEST(DeviceInfo, UsbDiskTakesTheBridgeSerialAndTheScsiTexts) {
     EXPECT_FALSE(info.removable);
     ASSERT_TRUE(info.scsi);
     EXPECT_EQ(info.scsi->host, 6);
-    EXPECT_EQ(info.texts.vendor, "JMicron");
-    EXPECT_EQ(info.texts.product, "Tech");
-    EXPECT_EQ(info.texts.revision, "0204");
-    EXPECT_EQ(info.texts.serial, "DD5641988389F");
+    EXPECT_EQ((std::vector<std::string>{info.texts.vendor, info.texts.product, info.texts.revision,
+                                        info.texts.serial}),
+              (std::vector<std::string>{"JMicron", "Tech", "0204", "DD5641988389F"}));
 }
 
 TEST(DeviceInfo, ParallelAtaSlaveKeepsItsTargetVirtioItsSerialAndSdCardsTheirName) {

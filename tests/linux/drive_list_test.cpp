@@ -50,25 +50,19 @@ class DriveListTest : public ::testing::Test {
 };
 
 TEST_F(DriveListTest, ListsWholeWritableDisksAndLeavesTheRestOut) {
-    sys.AddDisk("sdb", Writable());
-    sys.AddDisk("sda", Writable());
-    sys.AddDisk("sdaa", Writable());
-    sys.AddDisk("nvme0n1", Writable());
-    sys.AddDisk("vda", Writable());
+    // Whole disks, a Smart Array volume among them; then a loop device not attached, a CD drive, RAM
+    // disks, a device-mapper and an md volume.
+    for (const char* name : {"sdb", "sda", "sdaa", "nvme0n1", "vda", "cciss!c0d0", "loop1", "sr0", "ram0",
+                             "zram0", "dm-0", "md127"}) {
+        sys.AddDisk(name, Writable());
+    }
     sys.AddDisk("loop0", Writable({{"loop/backing_file", "/tmp/disk.img\n"}}));
-    sys.AddDisk("loop1", Writable());                                               // not attached
     sys.AddDisk("loop2", {{"ro", "1\n"}, {"loop/backing_file", "/tmp/ro.img\n"}});  // attached read-only
     sys.AddDisk("sdc", {{"ro", "1\n"}, {"removable", "0\n"}});                      // write-protected
     sys.AddDisk("sdd",
                 Writable({{"removable", "1\n"}, {"device/type", "5\n"}}));  // optical in a SCSI wrapper
     sys.AddDisk("sde", Writable({{"removable", "1\n"}, {"device/type", "0\n"}, {"size", "62521344\n"}}));
     sys.AddDisk("sdh", Writable({{"removable", "1\n"}, {"size", "0\n"}}));  // a card reader without a card
-    sys.AddDisk("cciss!c0d0", Writable());                                  // a Smart Array volume
-    sys.AddDisk("sr0", Writable());
-    sys.AddDisk("ram0", Writable());
-    sys.AddDisk("zram0", Writable());
-    sys.AddDisk("dm-0", Writable());
-    sys.AddDisk("md127", Writable());
     sys.AddDisk("nvme0c0n1", Writable({{"hidden", "1\n"}}));  // multipath path, not the namespace
     sys.AddDisk("sdf", Writable({{"partition", "1\n"}}));     // a partition's directory
     sys.AddDisk("sdg", {});                                   // no ro attribute: unknown, not listed

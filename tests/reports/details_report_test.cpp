@@ -1,6 +1,8 @@
 // The device details report, against golden text files in tests/data.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "platform/sim/ata_blocks.h"
 #include "platform/win_layouts.h"
 #include "report_fixture.h"
@@ -93,32 +95,18 @@ TEST(DeviceDetailsReport, Drive4KnCountsItsLogicalSectorSize) {
     ExpectGolden(DetailsOf(d), "details_4kn");
 }
 
-TEST(DeviceDetailsReport, SecuritySupportedNotLocked) {
-    ChosenDrive d;
-    // A password is set (word 128 bit 1) but the drive is unlocked (bit 2 clear).
-    IdentifyBlock b = Drive500();
-    b.SetBits(82, 0x0002).Word(128, 0x0003);
-    d.Drive().Identify(b.Build());
-    d.Choose("ST3500418AS", "CC38", 976773168, kAta);
-    ExpectGolden(DetailsOf(d), "details_security_unlocked");
-}
-
-TEST(DeviceDetailsReport, SecurityLockedHigh) {
-    ChosenDrive d;
-    IdentifyBlock b = Drive500();
-    b.SetBits(82, 0x0002).Word(128, 0x0007);
-    d.Drive().Identify(b.Build());
-    d.Choose("ST3500418AS", "CC38", 976773168, kAta);
-    ExpectGolden(DetailsOf(d), "details_locked_high");
-}
-
-TEST(DeviceDetailsReport, SecurityLockedMaximum) {
-    ChosenDrive d;
-    IdentifyBlock b = Drive500();
-    b.SetBits(82, 0x0002).Word(128, 0x0107);
-    d.Drive().Identify(b.Build());
-    d.Choose("ST3500418AS", "CC38", 976773168, kAta);
-    ExpectGolden(DetailsOf(d), "details_locked_maximum");
+// A password set but the drive unlocked (word 128 bit 2 clear), locked at high, locked at maximum.
+TEST(DeviceDetailsReport, SecurityStates) {
+    const std::pair<std::uint16_t, const char*> cases[] = {{0x0003, "details_security_unlocked"},
+                                                           {0x0007, "details_locked_high"},
+                                                           {0x0107, "details_locked_maximum"}};
+    for (const auto& [word128, golden] : cases) {
+        SCOPED_TRACE(golden);
+        ChosenDrive d;
+        d.Drive().Identify(Drive500().SetBits(82, 0x0002).Word(128, word128).Build());
+        d.Choose("ST3500418AS", "CC38", 976773168, kAta);
+        ExpectGolden(DetailsOf(d), golden);
+    }
 }
 
 TEST(DeviceDetailsReport, AllZeroIdentifyAndDrive1) {

@@ -253,9 +253,7 @@ TEST_F(SmartReport, BusyStateSpansTheWholeReport) {
     OrderedBusy busy(d.sim);
     ReportContext ctx = d.Context();
     RunSmartCommand(ctx, busy);
-    ASSERT_EQ(busy.events.size(), 2u);
-    EXPECT_EQ(busy.events[0], std::make_pair(false, std::size_t{0}));
-    EXPECT_EQ(busy.events[1], std::make_pair(true, std::size_t{4}));
+    EXPECT_EQ(busy.events, (std::vector<std::pair<bool, std::size_t>>{{false, 0}, {true, 4}}));
 }
 
 }  // namespace

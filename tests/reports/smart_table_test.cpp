@@ -20,12 +20,10 @@ using Lines = testing::LineRecorder;
 TEST(SmartTable, ColumnHeaderWordsSitAtTheirColumns) {
     const std::string header = kSmartColumnHeader;
     ASSERT_EQ(header.size(), 74u);
-    EXPECT_EQ(header.find("Attribute"), 10u);
-    EXPECT_EQ(header.find("Current"), 41u);
-    EXPECT_EQ(header.find("Worst"), 51u);
-    EXPECT_EQ(header.find("Raw"), 60u);
-    EXPECT_EQ(header.find("Note"), 70u);
-    EXPECT_EQ(header.find_first_not_of(' '), 10u);
+    EXPECT_EQ((std::vector<std::size_t>{header.find_first_not_of(' '), header.find("Attribute"),
+                                        header.find("Current"), header.find("Worst"), header.find("Raw"),
+                                        header.find("Note")}),
+              (std::vector<std::size_t>{10, 10, 41, 51, 60, 70}));
 }
 
 TEST(SmartTable, WorkedLines) {
@@ -61,23 +59,15 @@ TEST(SmartTable, IndexOutsideTheTableGivesNoLine) {
 TEST(SmartTable, FirstIdZeroGivesNoAttributeLine) {
     Lines out;
     WriteSmartTable(AtaBlock{}, out);
-    const std::vector<std::string> expected = {kSmartColumnHeader, std::string(82, '-'), " "};
-    EXPECT_EQ(out.lines, expected);
+    EXPECT_EQ(out.lines, (std::vector<std::string>{kSmartColumnHeader, std::string(82, '-'), " "}));
 }
 
 TEST(SmartTable, IdZeroEndsTheListEvenWithIdsBehindIt) {
-    AtaBlock block = SmartBlock()
-                         .Attribute(1, 100, 100, 0)
-                         .Attribute(5, 100, 100, 0)
-                         .Attribute(9, 100, 100, 0)
-                         .Attribute(12, 100, 100, 0)
-                         .Attribute(194, 100, 100, 40)
-                         .Attribute(0, 100, 100, 0)
-                         .Attribute(197, 100, 100, 0)
-                         .Attribute(3, 100, 100, 0)
-                         .Build();
+    SmartBlock block;
+    for (int id : {1, 5, 9, 12, 194, 0, 197, 3})
+        block.Attribute(static_cast<std::uint8_t>(id), 100, 100, id == 194 ? 40 : 0);
     Lines out;
-    WriteSmartTable(block, out);
+    WriteSmartTable(block.Build(), out);
     ASSERT_EQ(out.lines.size(), 3u + 5u);
     EXPECT_EQ(out.lines[2].substr(0, 8), "Att: 1  ");
     EXPECT_EQ(out.lines[6].substr(0, 8), "Att: 194");

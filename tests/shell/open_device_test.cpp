@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -111,36 +112,34 @@ TEST_F(OpenDeviceTest, CloseWithoutOpenDoesNothing) {
     EXPECT_TRUE(sim.Calls(sim::Call::Close).empty());
 }
 
-TEST_F(OpenDeviceTest, InvalidHandleIsFatalWithTheSystemText) {
-    Drive().FailOpen(5);
-    EXPECT_FALSE(Open());
-    ASSERT_EQ(fatal.calls.size(), 1u);
-    EXPECT_EQ(fatal.calls[0].first, "Error opening device: Access is denied");
-    EXPECT_EQ(fatal.calls[0].second, "Error");
-    EXPECT_EQ(state.DeviceHandle, kNoHandle);
-    EXPECT_TRUE(view.panel1.empty()) << "status panel 1 only after a successful open";
-    EXPECT_TRUE(details.lines.empty());
-    EXPECT_EQ(view.diskName, "ST380011A    3.06    [80.02 Gbytes]");
-}
-
-TEST_F(OpenDeviceTest, ValidHandleWithLastErrorIsAFailedOpen) {
-    Drive().OpenWithLastError(87);
-    EXPECT_FALSE(Open());
-    ASSERT_EQ(fatal.calls.size(), 1u);
-    EXPECT_EQ(fatal.calls[0].first, "Error opening device: The parameter is incorrect");
-    EXPECT_EQ(fatal.calls[0].second, "Error");
-    EXPECT_TRUE(view.panel1.empty());
-    EXPECT_TRUE(details.lines.empty());
-    EXPECT_EQ(state.DeviceHandle, kNoHandle);
-    // Nothing is sent to the drive: the handle it got is given back at once.
-    EXPECT_TRUE(sim.Calls(sim::Call::Control).empty());
-}
-
-TEST_F(OpenDeviceTest, CodeWithoutSystemTextLeavesTheHeadAlone) {
-    Drive().FailOpen(0xDEAD);
-    EXPECT_FALSE(Open());
-    ASSERT_EQ(fatal.calls.size(), 1u);
-    EXPECT_EQ(fatal.calls[0].first, "Error opening device: ");
+// A handle that is not valid, or valid with a last error, is a failed open with the system's text.
+TEST_F(OpenDeviceTest, FailedOpenIsFatalWithTheSystemText) {
+    struct {
+        std::function<void(sim::DriveBuilder&)> fault;
+        const char* text;
+    } const cases[] = {
+        {[](sim::DriveBuilder& d) { d.FailOpen(5); }, "Error opening device: Access is denied"},
+        {[](sim::DriveBuilder& d) { d.OpenWithLastError(87); },
+         "Error opening device: The parameter is incorrect"},
+        {[](sim::DriveBuilder& d) { d.FailOpen(0xDEAD); }, "Error opening device: "},  // no system text
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        sim.RemoveDrive(3);
+        sim.ClearJournal();
+        fatal.calls.clear();
+        view = ViewRecorder{};
+        sim::DriveBuilder drive = Drive();
+        c.fault(drive);
+        EXPECT_FALSE(Open());
+        EXPECT_EQ(fatal.calls, (std::vector<std::pair<std::string, std::string>>{{c.text, "Error"}}));
+        EXPECT_EQ(state.DeviceHandle, kNoHandle);
+        EXPECT_TRUE(view.panel1.empty()) << "status panel 1 only after a successful open";
+        EXPECT_TRUE(details.lines.empty());
+        EXPECT_EQ(view.diskName, "ST380011A    3.06    [80.02 Gbytes]");
+        // Nothing is sent to the drive: a handle it got is given back at once.
+        EXPECT_TRUE(sim.Calls(sim::Call::Control).empty());
+    }
 }
 
 // Another drive under the chosen drive's name: swapped in between the probe and the open.
@@ -173,9 +172,8 @@ TEST_P(OpenSwappedDrive, OnlyTheListedDriveOpens) {
         EXPECT_FALSE(details.lines.empty());
         return;
     }
-    ASSERT_EQ(fatal.calls.size(), 1u) << "one box, not the probe's own fatal error";
-    EXPECT_EQ(fatal.calls[0].first, c.fatalText);
-    EXPECT_EQ(fatal.calls[0].second, "Error");
+    EXPECT_EQ(fatal.calls, (std::vector<std::pair<std::string, std::string>>{{c.fatalText, "Error"}}))
+        << "one box, not the probe's own";
     EXPECT_EQ(state.DeviceHandle, kNoHandle);
     EXPECT_TRUE(view.panel1.empty());
     EXPECT_TRUE(details.lines.empty());
@@ -218,13 +216,9 @@ TEST(ChooserRowTextsTest, ColumnsOfOneRecord) {
     r.SectorCount = 156301488;
     r.BytesPerSector = 512;
     r.BusType = 3;
-    const auto row = ChooserRowTexts(r, '.');
-    EXPECT_EQ(row[0], "ATA");
-    EXPECT_EQ(row[1], "ST380011A");
-    EXPECT_EQ(row[2], "3.06    ");
-    EXPECT_EQ(row[3], "5JV3ABCD  ");
-    EXPECT_EQ(row[4], "156301488");
-    EXPECT_EQ(row[5], "80.02 Gbytes");
+    EXPECT_EQ(ChooserRowTexts(r, '.'),
+              (std::array<std::string, 6>{"ATA", "ST380011A", "3.06    ", "5JV3ABCD  ", "156301488",
+                                          "80.02 Gbytes"}));
     r.BusType = 7;
     r.SectorCount = 65535;
     const auto usb = ChooserRowTexts(r, ',');

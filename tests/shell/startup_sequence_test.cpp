@@ -61,9 +61,7 @@ class StartupSequenceTest : public ::testing::Test {
     std::size_t Count(sim::Call call) const { return sim.Calls(call).size(); }
     // The one fatal report, its text and caption.
     void ExpectOnlyFatal(const std::string& text, const std::string& caption) {
-        ASSERT_EQ(fatal.calls.size(), 1u);
-        EXPECT_EQ(fatal.calls[0].first, text);
-        EXPECT_EQ(fatal.calls[0].second, caption);
+        EXPECT_EQ(fatal.calls, (std::vector<std::pair<std::string, std::string>>{{text, caption}}));
         EXPECT_EQ(Count(sim::Call::Open), 0u) << "no drive is touched after a failed check";
         EXPECT_TRUE(wipeLog.lines.empty());
         EXPECT_TRUE(view.status.empty());

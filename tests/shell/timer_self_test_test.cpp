@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,8 +68,7 @@ TEST_F(TimerSelfTestOnSim, TimerKeepingTimePassesWithFourCounterReads) {
     // The 50 ms settle comes between starting and stopping the timer.
     std::vector<sim::Call> order;
     for (const auto& e : sim.Journal()) order.push_back(e.call);
-    const std::vector<sim::Call> expected = {sim::Call::StartTimer, sim::Call::Sleep, sim::Call::StopTimer};
-    EXPECT_EQ(order, expected);
+    EXPECT_EQ(order, (std::vector<sim::Call>{sim::Call::StartTimer, sim::Call::Sleep, sim::Call::StopTimer}));
     ASSERT_EQ(sim.Calls(sim::Call::Sleep).size(), 1u);
     EXPECT_EQ(sim.Calls(sim::Call::Sleep)[0].length, 50u);
 }
@@ -101,9 +101,7 @@ TEST_F(TimerSelfTestOnSim, TimerThatNeverTicksFailsWithinItsBound) {
 TEST_F(TimerSelfTestOnSim, CounterReadingZeroAtFirstReadIsTimerError) {
     sim.FailRead(1, 0);
     EXPECT_EQ(Run(), TimerTry::Fatal);
-    ASSERT_EQ(fatal.calls.size(), 1u);
-    EXPECT_EQ(fatal.calls[0].first, "Timer error");
-    EXPECT_EQ(fatal.calls[0].second, "Timer");
+    EXPECT_EQ(fatal.calls, (std::vector<std::pair<std::string, std::string>>{{"Timer error", "Timer"}}));
     EXPECT_EQ(sim.Reads(), 1) << "nothing is read after the failure";
     EXPECT_EQ(sim.RunningTimers(), 0);
 }
@@ -113,14 +111,11 @@ TEST_F(TimerSelfTestOnSim, FailingOrNegativeCounterAtEachReadIsTimerError) {
         for (bool negative : {false, true}) {
             testing::LockstepClock local;
             testing::FatalRecorder localFatal;
-            if (negative) {
-                local.FailRead(nth, -5);
-            } else {
-                local.FailRead(nth);
-            }
+            local.FailRead(nth, negative ? std::optional<std::int64_t>(-5) : std::nullopt);
             EXPECT_EQ(TimerSelfTest(local, kSimTicksPerMicrosecond, localFatal), TimerTry::Fatal) << nth;
-            ASSERT_EQ(localFatal.calls.size(), 1u) << nth;
-            EXPECT_EQ(localFatal.calls[0].first, "Timer error");
+            EXPECT_EQ(localFatal.calls,
+                      (std::vector<std::pair<std::string, std::string>>{{"Timer error", "Timer"}}))
+                << nth;
             EXPECT_EQ(local.Reads(), nth);
             EXPECT_EQ(local.RunningTimers(), 0);
         }
@@ -151,8 +146,7 @@ TEST(TCounterTest, KeepsTheWholeTimerIdAndStopsItBeforeGoingAway) {
         EXPECT_EQ(counter.Interval, 1u);
         EXPECT_EQ(ks.RunningTimers(), 1);
     }
-    ASSERT_EQ(ks.stopped.size(), 1u);
-    EXPECT_EQ(ks.stopped[0], id);
+    EXPECT_EQ(ks.stopped, std::vector<std::uint32_t>{id});
     EXPECT_EQ(ks.RunningTimers(), 0);
 }
 

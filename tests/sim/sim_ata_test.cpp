@@ -141,13 +141,10 @@ TEST(AtaBlocks, TextsInAtaOrderAndLbaWords) {
                         .Lba28(0x01234567)
                         .Lba48(0x0000123456789ABCull)
                         .Build();
-    EXPECT_EQ(b[54], 'B');  // word 27: "AB", first character in the high byte
-    EXPECT_EQ(b[55], 'A');
-    EXPECT_EQ(b[56], ' ');
-    EXPECT_EQ(b[57], 'C');
-    EXPECT_EQ(b[93], ' ');  // blank-filled to 40
-    EXPECT_EQ(b[21], '1');
-    EXPECT_EQ(b[20], '2');
+    // Word 27 is "AB", its first character in the high byte; the model is blank-filled to 40.
+    EXPECT_EQ(std::string(b.begin() + 54, b.begin() + 58), "BA C");
+    EXPECT_EQ(b[93], ' ');
+    EXPECT_EQ(std::string(b.begin() + 20, b.begin() + 22), "21");
     EXPECT_EQ(b[47], 'F');
     EXPECT_EQ(GetLe16(&b[49 * 2]) & (1u << 9), 1u << 9);
     EXPECT_EQ(GetLe16(&b[60 * 2]), 0x4567);
@@ -159,12 +156,9 @@ TEST(AtaBlocks, TextsInAtaOrderAndLbaWords) {
 TEST(AtaBlocks, SmartEntriesAndChecksum) {
     const Block b =
         SmartBlock().Revision(0x10).Attribute(5, 100, 99, 7).Attribute(194, 40, 30, 0x2A, 0x22).Build();
-    EXPECT_EQ(GetLe16(&b[0]), 0x10);
-    EXPECT_EQ(b[2], 5);
-    EXPECT_EQ(GetLe16(&b[3]), 0x0003);
-    EXPECT_EQ(b[5], 100);
-    EXPECT_EQ(b[6], 99);
-    EXPECT_EQ(b[7], 7);
+    // Revision 0x0010, then id 5, flags 0x0003, value 100, worst 99, raw 7.
+    EXPECT_EQ(std::vector<std::uint8_t>(b.begin(), b.begin() + 8),
+              (std::vector<std::uint8_t>{0x10, 0x00, 5, 0x03, 0x00, 100, 99, 7}));
     EXPECT_EQ(b[14], 194);
     EXPECT_EQ(GetLe16(&b[15]), 0x22);
     unsigned sum = 0;

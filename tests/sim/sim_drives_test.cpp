@@ -27,8 +27,20 @@ std::vector<std::uint8_t> Query(std::uint32_t propertyId) {
     return q;
 }
 
-TEST(SimOpen, PathsHandlesAndErrors) {
+// A platform with no drives yet, and the buffer and counts the calls take.
+class SimTest : public ::testing::Test {
+  protected:
     SimPlatform sim;
+    std::vector<std::uint8_t> buf = std::vector<std::uint8_t>(512, 0);
+    std::uint32_t n = 0;
+    std::int64_t pos = 0;
+};
+using SimOpen = SimTest;
+using SimControl = SimTest;
+using SimDrives = SimTest;
+using SimStorage = SimTest;
+
+TEST_F(SimOpen, PathsHandlesAndErrors) {
     sim.AddDrive(0).Sectors(1000);
     sim.AddDrive(3).Sectors(1000).FailOpen(ERROR_ACCESS_DENIED);
     sim.AddDrive(4).Sectors(1000).OpenWithLastError(kAlreadyExists);
@@ -56,14 +68,10 @@ TEST(SimOpen, PathsHandlesAndErrors) {
     EXPECT_EQ(sim.LastError(), ERROR_INVALID_HANDLE);
 }
 
-TEST(SimOpen, CallsOnClosedHandleFailAndAreJournaled) {
-    SimPlatform sim;
+TEST_F(SimOpen, CallsOnClosedHandleFailAndAreJournaled) {
     sim.AddDrive(0).Sectors(1000);
     const Handle h = OpenDrive(sim, 0, kReadWrite);
     ASSERT_TRUE(sim.Close(h));
-    std::int64_t pos = 0;
-    std::uint32_t n = 0;
-    std::vector<std::uint8_t> buf(512);
     EXPECT_FALSE(sim.Seek(h, 0, &pos));
     EXPECT_EQ(sim.LastError(), ERROR_INVALID_HANDLE);
     EXPECT_FALSE(sim.Write(h, buf.data(), 512, &n));
@@ -71,11 +79,10 @@ TEST(SimOpen, CallsOnClosedHandleFailAndAreJournaled) {
     EXPECT_FALSE(sim.Control(h, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, buf.data(), 512, &n));
     EXPECT_FALSE(sim.Flush(h));
     const auto journal = sim.Journal();
-    ASSERT_EQ(journal.size(), 6u);
-    EXPECT_EQ(journal[2].call, Call::Seek);
-    EXPECT_EQ(journal[3].call, Call::Write);
-    EXPECT_EQ(journal[4].call, Call::Control);
-    EXPECT_EQ(journal[5].call, Call::Flush);
+    std::vector<Call> calls;
+    for (const auto& e : journal) calls.push_back(e.call);
+    ASSERT_EQ(calls, (std::vector<Call>{Call::Open, Call::Close, Call::Seek, Call::Write, Call::Control,
+                                        Call::Flush}));
     for (std::size_t i = 2; i < journal.size(); ++i) {
         EXPECT_FALSE(journal[i].ok);
         EXPECT_EQ(journal[i].error, ERROR_INVALID_HANDLE);
@@ -83,12 +90,10 @@ TEST(SimOpen, CallsOnClosedHandleFailAndAreJournaled) {
     }
 }
 
-TEST(SimControl, GeometryLengthAndAdapter) {
-    SimPlatform sim;
+TEST_F(SimControl, GeometryLengthAndAdapter) {
     sim.AddDrive(2).SectorSize(4096).Sectors(1000).MaxTransfer(65536).Bus(BusTypeUsb).Removable();
     const Handle h = OpenDrive(sim, 2);
-    std::vector<std::uint8_t> buf(512, 0xEE);
-    std::uint32_t n = 0;
+    std::fill(buf.begin(), buf.end(), 0xEE);
 
     ASSERT_TRUE(sim.Control(h, IOCTL_DISK_GET_DRIVE_GEOMETRY, buf.data(), 512, buf.data(), 512, &n));
     EXPECT_EQ(n, 24u);
@@ -115,8 +120,7 @@ TEST(SimControl, GeometryLengthAndAdapter) {
     EXPECT_EQ(sim.LastError(), ERROR_INVALID_FUNCTION);
 }
 
-TEST(SimDrives, SectorsAndSectorSizeInEitherOrder) {
-    SimPlatform sim;
+TEST_F(SimDrives, SectorsAndSectorSizeInEitherOrder) {
     sim.AddDrive(0).Sectors(1000).SectorSize(4096);
     sim.AddDrive(1).SectorSize(4096).Sectors(1000);
     sim.AddDrive(2).Sectors(1000).Length(5000).SectorSize(4096);
@@ -125,14 +129,11 @@ TEST(SimDrives, SectorsAndSectorSizeInEitherOrder) {
     EXPECT_EQ(sim.Drive(2).length, 5000);
 }
 
-TEST(SimControl, DeviceDescriptorTextsAndCut) {
-    SimPlatform sim;
+TEST_F(SimControl, DeviceDescriptorTextsAndCut) {
     sim.AddDrive(0).Sectors(10).Vendor("ACME").Product("Disk 1").Revision("").Serial("S123").Removable().Bus(
         7);
     const Handle h = OpenDrive(sim, 0);
     auto q = Query(StorageDeviceProperty);
-    std::vector<std::uint8_t> buf(512, 0);
-    std::uint32_t n = 0;
     ASSERT_TRUE(sim.Control(h, IOCTL_STORAGE_QUERY_PROPERTY, q.data(), 12, buf.data(), 512, &n));
     const std::uint32_t size = GetLe32(&buf[offsetof(STORAGE_DEVICE_DESCRIPTOR, Size)]);
     EXPECT_EQ(n, size);
@@ -160,16 +161,14 @@ TEST(SimControl, DeviceDescriptorTextsAndCut) {
     EXPECT_EQ(buf[9], 10);
 }
 
-TEST(SimControl, FaultsByCodeAndProperty) {
-    SimPlatform sim;
+TEST_F(SimControl, FaultsByCodeAndProperty) {
     sim.AddDrive(0)
         .Sectors(10)
         .FailControl(IOCTL_STORAGE_QUERY_PROPERTY, ERROR_NOT_READY, StorageDeviceProperty)
         .FailControl(IOCTL_DISK_GET_LENGTH_INFO, 0)
         .ControlReturns(IOCTL_DISK_GET_DRIVE_GEOMETRY, 3);
     const Handle h = OpenDrive(sim, 0);
-    std::vector<std::uint8_t> buf(512, 0);
-    std::uint32_t n = 99;
+    n = 99;
     EXPECT_FALSE(sim.Control(h, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, buf.data(), 512, &n));
     EXPECT_EQ(sim.LastError(), 0u);
     EXPECT_EQ(n, 0u);
@@ -187,25 +186,20 @@ TEST(SimControl, FaultsByCodeAndProperty) {
     EXPECT_EQ(controls[2].input.size(), 12u);
 }
 
-TEST(SimControl, InquiryByte13) {
-    SimPlatform sim;
+TEST_F(SimControl, InquiryByte13) {
     sim.AddDrive(0).Sectors(10).InquiryByte13(0x11);
     const Handle h = OpenDrive(sim, 0);
-    std::vector<std::uint8_t> buf(512, 0);
-    std::uint32_t n = 0;
     ASSERT_TRUE(sim.Control(h, IOCTL_SCSI_GET_INQUIRY_DATA, nullptr, 0, buf.data(), 512, &n));
     EXPECT_GE(n, 14u);
     EXPECT_EQ(buf[13], 0x11);
 }
 
-TEST(SimStorage, SparseWritesSeeksAndEnd) {
-    SimPlatform sim;
+TEST_F(SimStorage, SparseWritesSeeksAndEnd) {
     const std::int64_t length = 4LL << 30;  // costs nothing until written
     sim.AddDrive(0).Length(length);
     const Handle h = OpenDrive(sim, 0, kReadWrite);
     std::vector<std::uint8_t> data(4096, 0xAB);
-    std::uint32_t n = 0;
-    std::int64_t pos = -1;
+    pos = -1;
 
     // Without a seek the handle writes at 0, and the position advances.
     ASSERT_TRUE(sim.Write(h, data.data(), 4096, &n));
@@ -239,19 +233,16 @@ TEST(SimStorage, SparseWritesSeeksAndEnd) {
     EXPECT_EQ(sim.LastError(), ERROR_NEGATIVE_SEEK);
 }
 
-TEST(SimStorage, ReadOnlyHandleCannotWrite) {
-    SimPlatform sim;
+TEST_F(SimStorage, ReadOnlyHandleCannotWrite) {
     sim.AddDrive(0).Sectors(100);
     const Handle h = OpenDrive(sim, 0, kRead);
     std::vector<std::uint8_t> data(512, 1);
-    std::uint32_t n = 0;
     EXPECT_FALSE(sim.Write(h, data.data(), 512, &n));
     EXPECT_EQ(sim.LastError(), ERROR_ACCESS_DENIED);
     EXPECT_TRUE(sim.IsZero(0, 0, 51200));
 }
 
-TEST(SimStorage, WriteFaultsAtOffsets) {
-    SimPlatform sim;
+TEST_F(SimStorage, WriteFaultsAtOffsets) {
     sim.AddDrive(0)
         .Sectors(100)
         .FailSeekAt(1024, ERROR_SEEK)
@@ -261,8 +252,6 @@ TEST(SimStorage, WriteFaultsAtOffsets) {
         .FailFlush(ERROR_IO_DEVICE);
     const Handle h = OpenDrive(sim, 0, kReadWrite);
     std::vector<std::uint8_t> data(512, 0x5A);
-    std::int64_t pos = 0;
-    std::uint32_t n = 0;
     EXPECT_FALSE(sim.Seek(h, 1024, &pos));
     EXPECT_EQ(sim.LastError(), ERROR_SEEK);
     EXPECT_TRUE(sim.Seek(h, 2048, &pos));
@@ -280,39 +269,34 @@ TEST(SimStorage, WriteFaultsAtOffsets) {
     EXPECT_EQ(sim.LastError(), ERROR_IO_DEVICE);
 }
 
-TEST(SimStorage, ImageFileBacking) {
+TEST_F(SimStorage, ImageFileBacking) {
     char name[] = "/tmp/orm-sim-XXXXXX";
     const int fd = mkstemp(name);
     ASSERT_GE(fd, 0);
     close(fd);
     const std::string path = name;
     {
-        SimPlatform sim;
-        sim.AddDrive(1).Sectors(2048).Image(path);
-        const Handle h = OpenDrive(sim, 1, kReadWrite);
+        SimPlatform backed;  // its own, so the image is closed before its size is read
+        backed.AddDrive(1).Sectors(2048).Image(path);
+        const Handle h = OpenDrive(backed, 1, kReadWrite);
         std::vector<std::uint8_t> data(512, 0x77);
-        std::int64_t pos = 0;
-        std::uint32_t n = 0;
-        ASSERT_TRUE(sim.Seek(h, 512 * 100, &pos));
-        ASSERT_TRUE(sim.Write(h, data.data(), 512, &n));
-        EXPECT_TRUE(sim.Flush(h));
-        EXPECT_EQ(sim.ReadBack(1, 512 * 100, 1)[0], 0x77);
-        EXPECT_FALSE(sim.IsZero(1, 0, 512 * 2048));
-        EXPECT_TRUE(sim.IsZero(1, 0, 512 * 100));
-        sim.Close(h);
+        ASSERT_TRUE(backed.Seek(h, 512 * 100, &pos));
+        ASSERT_TRUE(backed.Write(h, data.data(), 512, &n));
+        EXPECT_TRUE(backed.Flush(h));
+        EXPECT_EQ(backed.ReadBack(1, 512 * 100, 1)[0], 0x77);
+        EXPECT_FALSE(backed.IsZero(1, 0, 512 * 2048));
+        EXPECT_TRUE(backed.IsZero(1, 0, 512 * 100));
+        backed.Close(h);
     }
     EXPECT_EQ(std::filesystem::file_size(path), 512u * 2048u);
     std::remove(path.c_str());
 }
 
-TEST(SimDrives, VanishingDrive) {
-    SimPlatform sim;
+TEST_F(SimDrives, VanishingDrive) {
     sim.AddDrive(0).Sectors(100);
     sim.AddDrive(1).Sectors(100).VanishAfterOpen();
     const Handle h0 = OpenDrive(sim, 0, kReadWrite);
     const Handle h1 = OpenDrive(sim, 1, kReadWrite);
-    std::vector<std::uint8_t> buf(512, 0);
-    std::uint32_t n = 0;
     EXPECT_FALSE(sim.Control(h1, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, buf.data(), 512, &n));
     EXPECT_EQ(sim.LastError(), ERROR_DEVICE_NOT_CONNECTED);
     sim.RemoveDrive(0);
@@ -323,8 +307,7 @@ TEST(SimDrives, VanishingDrive) {
     EXPECT_TRUE(sim.Close(h0));
 }
 
-TEST(SimDrives, ErrorTextsEndLikeTheSystemsText) {
-    SimPlatform sim;
+TEST_F(SimDrives, ErrorTextsEndLikeTheSystemsText) {
     EXPECT_EQ(sim.ErrorText(ERROR_FILE_NOT_FOUND), "The system cannot find the file specified.\r\n");
     EXPECT_EQ(sim.ErrorText(999999), "");
 }

@@ -50,7 +50,7 @@ EOF
 # background and "pull-now" a second into it.
 guest='ormandel-probe
 for d in $EXTRA_DEVS; do
-    s=/sys/block/${d#/dev/} u=$(readlink -f /sys/block/${d#/dev/}/device)
+    s=/sys/block/${d#/dev/}; u=$(readlink -f $s/device)
     while [ ${#u} -gt 5 ] && [ ! -e $u/idVendor ]; do u=${u%/*}; done
     ser=$(echo $(cat $s/serial $s/device/serial 2>/dev/null))
     [ -n "$ser" ] || ser=$(tail -c +5 $s/device/vpd_pg80 2>/dev/null)
@@ -77,10 +77,7 @@ wait $vm
 rc=$?
 set +f
 tr -d '\r' < "$work/out.txt" > "$work/log.txt"
-if [ $rc -eq 77 ]; then
-    echo "SKIP: $(tail -1 "$work/err.txt")"
-    exit 77
-fi
+[ $rc -ne 77 ] || { echo "SKIP: $(tail -1 "$work/err.txt")"; exit 77; }
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -125,10 +122,7 @@ done <<EOF
 $kinds
 EOF
 
-if [ $failures -ne 0 ]; then
-    echo "--- guest output"; cat "$work/log.txt"; echo "--- harness"; cat "$work/err.txt"
-    exit 1
-fi
+[ $failures -eq 0 ] || { echo "--- guest output"; cat "$work/log.txt"; echo "--- harness"; cat "$work/err.txt"; exit 1; }
 echo "PASS: $(echo "$kinds" | wc -l) disks on six kinds of controller: probe rows, refusals, wipes"
 tail -1 "$work/err.txt"
 exit 0

@@ -31,9 +31,9 @@ TEST_F(WipeCommandTest, AsksForConfirmationWithTheProgramsText) {
     WipeContext ctx = Context();
     RunWipeCommand(ctx, sleep);
 
-    ASSERT_EQ(window.confirms.size(), 1u);
-    EXPECT_EQ(window.confirms[0].text, "ARE YOU ABSOLUTELY SURE YOU WANT TO DESTROY ALL DATA ON THE DRIVE?");
-    EXPECT_EQ(window.confirms[0].caption, "Confirm");
+    EXPECT_EQ(window.confirms,
+              (std::vector<ShownBox>{{"ARE YOU ABSOLUTELY SURE YOU WANT TO DESTROY ALL DATA ON THE DRIVE?",
+                                      "Confirm", BoxIcon::Question}}));
 }
 
 // No, Esc and closing the dialog all come back as "not Yes".
@@ -72,9 +72,8 @@ TEST_F(WipeCommandTest, YesRunsTheWholeRoadInOrder) {
 
     // Busy is set after Yes and before the first header line, cleared after the box.
     ASSERT_GE(events.size(), 4u);
-    EXPECT_EQ(events[0], "confirm");
-    EXPECT_EQ(events[1], "disabled");
-    EXPECT_EQ(events[2], "line " + std::string(kStamp) + "    ");
+    EXPECT_EQ(std::vector<std::string>(events.begin(), events.begin() + 3),
+              (std::vector<std::string>{"confirm", "disabled", "line " + std::string(kStamp) + "    "}));
     EXPECT_EQ(events[events.size() - 2], "box Format");
     EXPECT_EQ(events.back(), "enabled");
     EXPECT_EQ(window.busy, (std::vector<bool>{false, true}));
@@ -135,10 +134,8 @@ TEST_F(WipeCommandTest, HiddenSectorsAreNamedAfterTheHeaderAndInTheWarningClose)
     EXPECT_EQ(Logged(), expected);
     EXPECT_TRUE(outcome.Clean()) << "nothing failed";
     EXPECT_TRUE(sim.IsZero(0, 0, 65535LL * 512));
-    ASSERT_EQ(window.boxes.size(), 1u);
-    EXPECT_EQ(window.boxes[0].caption, "Wipe finished with a warning");
-    EXPECT_EQ(window.boxes[0].icon, BoxIcon::Warning);
-    EXPECT_EQ(window.boxes[0].text, expected[expected.size() - 2] + " " + expected.back());
+    EXPECT_EQ(window.boxes, (std::vector<ShownBox>{{expected[expected.size() - 2] + " " + expected.back(),
+                                                    "Wipe finished with a warning", BoxIcon::Warning}}));
 
     // Hidden by one kind only, and a wipe that also failed: the error account names them too.
     state.HiddenDcoSectors = 0;

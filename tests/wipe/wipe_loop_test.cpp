@@ -1,23 +1,17 @@
 // The whole wipe command, end to end on loop devices through the Linux layer: the loop window
 // over a file of random bytes is all zero afterwards, and the bytes of the file outside the
 // window are untouched. Needs root and losetup; skips otherwise.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "../linux/loop_device.h"
 #include "platform/linux/linux_kernel_services.h"
 #include "platform/win_layouts.h"
 #include "support/choose_by_path.h"
@@ -26,64 +20,6 @@
 
 namespace orm::test {
 namespace {
-
-// Runs a command line; its standard output, or nothing with *ok false when it fails.
-std::string Shell(const std::string& command, bool* ok) {
-    std::string output;
-    FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) {
-        *ok = false;
-        return output;
-    }
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-    const int status = ::pclose(pipe);
-    *ok = status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) output.pop_back();
-    return output;
-}
-
-// A temporary directory, removed with its files when the test ends.
-class TempDir {
-  public:
-    TempDir() {
-        char pattern[] = "/tmp/orm-wipe-loop-XXXXXX";
-        if (::mkdtemp(pattern) != nullptr) m_path = pattern;
-    }
-    ~TempDir() {
-        if (!m_path.empty()) {
-            bool ok = false;
-            Shell("rm -rf '" + m_path + "'", &ok);
-        }
-    }
-    const std::string& Path() const { return m_path; }
-
-  private:
-    std::string m_path;
-};
-
-// A loop device over a window of a file; detached when the guard goes, whatever happened.
-class LoopDevice {
-  public:
-    LoopDevice(const std::string& file, std::int64_t offset, std::int64_t size, std::uint32_t sectorSize) {
-        bool ok = false;
-        const std::string device = Shell("losetup --find --show --offset " + std::to_string(offset) +
-                                             " --sizelimit " + std::to_string(size) + " --sector-size " +
-                                             std::to_string(sectorSize) + " '" + file + "'",
-                                         &ok);
-        if (ok && device.rfind("/dev/loop", 0) == 0) m_device = device;
-    }
-    ~LoopDevice() {
-        if (!m_device.empty()) {
-            bool ok = false;
-            Shell("losetup -d " + m_device, &ok);
-        }
-    }
-    const std::string& Device() const { return m_device; }
-
-  private:
-    std::string m_device;
-};
 
 std::vector<std::uint8_t> ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -123,14 +59,9 @@ class WipeOnLoopDevice : public ::testing::TestWithParam<LoopCase> {};
 
 TEST_P(WipeOnLoopDevice, ZeroesTheWholeDeviceAndNothingOutsideIt) {
     const LoopCase& c = GetParam();
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to create loop devices";
-    bool ok = false;
-    Shell("losetup --version", &ok);
-    if (!ok) GTEST_SKIP() << "losetup is not installed";
-    if (::access("/dev/loop-control", R_OK | W_OK) != 0)
-        GTEST_SKIP() << "no /dev/loop-control on this machine";
+    if (const std::string why = lnx::test::LoopUnavailableReason(); !why.empty()) GTEST_SKIP() << why;
 
-    TempDir dir;
+    lnx::test::TempDir dir;
     ASSERT_FALSE(dir.Path().empty());
     const std::string file = dir.Path() + "/backing.img";
     const std::int64_t fileSize = c.windowOffset + c.windowSize + c.tail;
@@ -147,14 +78,16 @@ TEST_P(WipeOnLoopDevice, ZeroesTheWholeDeviceAndNothingOutsideIt) {
     WipeOutcome outcome;
     Headless ui;
     {
-        LoopDevice loop(file, c.windowOffset, c.windowSize, c.sectorSize);
-        if (loop.Device().empty()) GTEST_SKIP() << "losetup could not set up a loop device here";
+        // The file keeps its bytes; the loop device is the window of it.
+        lnx::test::LoopDevice loop(
+            dir.Path(), "backing.img", static_cast<std::uint64_t>(fileSize), c.sectorSize, false,
+            "--offset " + std::to_string(c.windowOffset) + " --sizelimit " + std::to_string(c.windowSize));
+        if (loop.Path().empty()) GTEST_SKIP() << "losetup could not set up a loop device here";
 
         lnx::LinuxKernelServices ks;
         RunState state;
         std::uint32_t error = 0;
-        ASSERT_TRUE(ChooseDriveByPath(ks, loop.Device(), state, &error))
-            << error << " " << ks.ErrorText(error);
+        ASSERT_TRUE(ChooseDriveByPath(ks, loop.Path(), state, &error)) << error << " " << ks.ErrorText(error);
         HandleGuard guard(ks, state.DeviceHandle);
         // Sector size and length as the probe read them.
         ASSERT_EQ(state.Chosen().BytesPerSector, c.sectorSize);
