@@ -20,8 +20,8 @@ namespace orm::testing {
 // One face's main window. Steps: "page1" (a click on the tab of page 1), "wipe", "smart", "logo",
 // "copyright" (clicks), "enter", "enter-in-log", "busy" and "idle" (the busy state), "close", "post-close"
 // and "post-smart" (a close, a click on the SMART button, queued for the next pump), and on the copyright
-// label "hover", "unhover", "right-down", "right-up", "left-down", "left-up" and "left-up-away" (released off
-// the label).
+// label "hover", "unhover", "right-down", "right-up", "middle-down", "middle-up", "left-down", "left-up" and
+// "left-up-away" (released off the label).
 class MainFace {
   public:
     virtual ~MainFace() = default;
@@ -66,6 +66,7 @@ inline const MainRow kMainRows[] = {
     {"pointer on the copyright", false, "hover", "colour:blue"},
     {"pointer off it", false, "hover unhover", ""},
     {"right button on it", false, "hover right-down right-up", "colour:blue"},
+    {"middle button on it", false, "hover middle-down middle-up", "colour:blue"},
     {"left press on it", false, "hover left-down", "colour:red"},
     {"left release on it: a click, gray with the pointer on it", false, "hover left-down left-up", "web"},
     {"left release away from it", false, "hover left-down left-up-away", ""},

@@ -73,10 +73,11 @@ class QtFace : public testing::MainFace {
         QEvent leave(QEvent::Leave);
         if (s == "hover") QApplication::sendEvent(label, &enter);
         if (s == "unhover") QApplication::sendEvent(label, &leave);
-        if (s == "right-down" || s == "left-down")
-            QTest::mousePress(label, s[0] == 'r' ? Qt::RightButton : Qt::LeftButton);
-        if (s == "right-up" || s == "left-up")
-            QTest::mouseRelease(label, s[0] == 'r' ? Qt::RightButton : Qt::LeftButton);
+        const Qt::MouseButton button = s[0] == 'r'   ? Qt::RightButton
+                                       : s[0] == 'm' ? Qt::MiddleButton
+                                                     : Qt::LeftButton;
+        if (s == "right-down" || s == "middle-down" || s == "left-down") QTest::mousePress(label, button);
+        if (s == "right-up" || s == "middle-up" || s == "left-up") QTest::mouseRelease(label, button);
         if (s == "left-up-away") QTest::mouseRelease(label, Qt::LeftButton, {}, away);
         for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
             const QPoint at = m.smart()->rect().center();

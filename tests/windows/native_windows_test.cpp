@@ -358,6 +358,11 @@ TEST_F(NativeWindows, MainWindowAfterTheOpen) {
         EXPECT_GT(SendMessageA(memo, EM_GETLIMITTEXT, 0, 0), 1'000'000)
             << "a memo must not stop taking lines";
     }
+    // This drive has SMART data: beyond the heading the table checks, its report names the attributes.
+    SendMessageA(MainControl(TFmMain::kGetSmart), BM_CLICK, 0, 0);
+    const std::string report = WindowText(MainControl(TFmMain::kLogSmart));
+    EXPECT_NE(report.find("Reallocated"), std::string::npos) << report;
+    EXPECT_NE(report.find("Temperature"), std::string::npos) << report;
 }
 
 TEST_F(NativeWindows, AddedLinesFitTheMemosWhichStayAtColumnZero) {
@@ -445,6 +450,8 @@ TEST_F(NativeWindows, BehaviourTable) {
                                : s == "unhover"      ? WM_MOUSELEAVE
                                : s == "right-down"   ? WM_RBUTTONDOWN
                                : s == "right-up"     ? WM_RBUTTONUP
+                               : s == "middle-down"  ? WM_MBUTTONDOWN
+                               : s == "middle-up"    ? WM_MBUTTONUP
                                : s == "left-down"    ? WM_LBUTTONDOWN
                                : s == "left-up"      ? WM_LBUTTONUP
                                : s == "left-up-away" ? WM_LBUTTONUP
